@@ -1,0 +1,62 @@
+#pragma once
+#include <string>
+#include <vector>
+
+enum class ParamKind : int { None = 0, Bool = 1, Int = 2, Enum = 3, Double = 4 };
+
+// Display routine installed by the instrument: (plain value, 32-byte output).
+typedef void (*ParamFormatter)(double value, char* out);
+
+// One automatable value. Stored in plain units, shown to the host normalized
+// to 0..1 through value = min + (max - min) * normalized^shape.
+class IPlugParam {
+ public:
+  static constexpr int kTextSize = 32;  // 31 characters + terminator
+
+  struct ValueText {
+    int value;
+    char text[kTextSize];
+  };
+
+  ParamFormatter formatter = nullptr;
+  ParamKind kind = ParamKind::None;
+  double value = 0.0;
+  double min = 0.0;
+  double max = 1.0;
+  double step = 1.0;
+  double shape = 1.0;
+  double defaultValue = 0.0;
+  int displayPrecision = 0;
+  char name[kTextSize] = {0};
+  char label[kTextSize] = {0};
+  std::vector<ValueText> valueTexts;
+
+  // Setup
+  void SetupDouble(const char* name, double defaultValue, double min, double max, double step,
+                   double shape);
+  void SetupInt(const char* name, int defaultValue, int min, int max);
+  void SetupEnum(const char* name, int defaultValue, int count, const char* const* texts);
+  void SetupBool(const char* name, bool defaultValue);
+  void AddValueText(int value, const char* text);
+
+  // Value access
+  void SetPlain(double v);
+  double FromNormalized(double x) const;
+  double ToNormalized(double v) const;
+  double ToNormalized() const { return ToNormalized(value); }
+  void SetFromNormalized(double x);
+
+  int ValueTextCount() const { return static_cast<int>(valueTexts.size()); }
+  const char* ValueText(int v) const;  // "" when no entry matches
+  bool FindValueText(const char* text, int* v) const;
+
+  // Display text of v (plain or normalized); out holds at least kTextSize bytes.
+  void FormatValue(double v, bool isNormalized, char* out, bool useValueTexts = true) const;
+  const char* LabelForHost() const;
+
+  // Host text to plain value (before clamping); false when a value text does not match.
+  bool ValueFromText(const char* text, double* v) const;
+};
+
+// Copies at most size-1 characters and always terminates.
+void CopyText(char* dst, const char* src, int size);
