@@ -27,7 +27,9 @@ total_passed=0
 total_failed=0
 rows=()
 
+t0=$(date +%s)
 bash scripts/build.sh
+rows+=("$(printf '%-22s %5d s' "build" "$(( $(date +%s) - t0 ))")")
 build_failed=()
 if [ -f build/failed-trees ]; then
   mapfile -t build_failed <build/failed-trees
@@ -56,10 +58,12 @@ for step in scripts/tests.d/*.sh; do
   echo
   echo "== test $name"
   log=$(mktemp)
+  t0=$(date +%s)
   bash "$step" 2>&1 | tee "$log"
   rc=${PIPESTATUS[0]}
   summary=$(tail -1 "$log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' || true)
   rm -f "$log"
+  secs=$(( $(date +%s) - t0 ))
   if [ -z "$summary" ]; then
     p=0
     f=1
@@ -76,7 +80,7 @@ for step in scripts/tests.d/*.sh; do
   fi
   total_passed=$((total_passed + p))
   total_failed=$((total_failed + f))
-  rows+=("$(printf '%-22s %6d passed %6d failed %s' "$name" "$p" "$f" "$note")")
+  rows+=("$(printf '%-22s %6d passed %6d failed %5d s %s' "$name" "$p" "$f" "$secs" "$note")")
 done
 
 echo

@@ -84,7 +84,7 @@ quarvi_run_gtest() {
          buf != "" {buf = buf "\n" $0}' "$log" | head -400
     sed -n '/^\[==========\] [0-9]* tests\{0,1\} from .* ran\./,$p' "$log"
   else
-    grep -E '^\[  (PASSED|SKIPPED) +\] [0-9]+ tests?' "$log"
+    sed -n '/^\[  PASSED  \] [0-9]/,$p' "$log"
   fi
   if [ "$rc" -ne 0 ] && [ "$GT_FAILED" -eq 0 ]; then
     # Every test passed but the program did not end cleanly (a crash in
@@ -99,7 +99,7 @@ quarvi_run_gtest() {
 # not listed; failed ones are, with their output. The full output goes to
 # <tree>/ctest.log. Sets CT_PASSED and CT_FAILED.
 quarvi_run_ctest() {
-  local dir=$1 log="$1/ctest.log" line total
+  local dir=$1 log="$1/ctest.log" line total skipped
   shift
   (cd "$dir" && ctest -j2 --output-on-failure --timeout 900 "$@") >"$log" 2>&1
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
@@ -112,7 +112,13 @@ quarvi_run_ctest() {
   fi
   CT_FAILED=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/')
   total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
-  CT_PASSED=$((total - CT_FAILED))
+  # Skipped tests (GTEST_SKIP) are in the total but did not pass.
+  skipped=$(sed -n '/^The following tests did not run:/,/^$/p' "$log" | grep -c -E '\((Skipped|Disabled)\)$')
+  CT_PASSED=$((total - CT_FAILED - skipped))
+  if [ "$skipped" -gt 0 ]; then
+    echo "$skipped skipped:"
+    sed -n '/^The following tests did not run:/,/^$/p' "$log" | grep -E '\((Skipped|Disabled)\)$'
+  fi
   if [ "$CT_FAILED" -gt 0 ]; then
     grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed +' "$log" | head -400
   else
