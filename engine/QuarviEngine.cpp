@@ -4,17 +4,11 @@
 #include <cmath>
 
 #include "FloatMode.h"
+#include "OutputStage.h"
 #include "Quarvi.h"
 #include "TuningClient.h"
 
 namespace {
-
-// Rational approximation of tanh that meets +-1 exactly at +-3.
-inline double SoftClip(double x) {
-  if (x < -3.0) return -1.0;
-  if (x > 3.0) return 1.0;
-  return x * (27.0 + x * x) / (27.0 + 9.0 * x * x);
-}
 
 constexpr int kNoteOff = 0x8;
 constexpr int kNoteOn = 0x9;
@@ -83,18 +77,7 @@ void Quarvi::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
     const int active = mPool.activeVoiceCount;
     for (int v = 0; v < active; ++v) mPool.voices[v].Render(l, r, n);
 
-    // Output stage: the clip test sees the gained values before the soft
-    // clip; the soft clip acts on the voice sum before the gain.
-    for (int i = 0; i < n; ++i) {
-      double x = l[i], y = r[i];
-      if (std::fabs(g * x) > 1.0 || std::fabs(g * y) > 1.0) clipped = true;
-      if (mSoftClip) {
-        x = SoftClip(x);
-        y = SoftClip(y);
-      }
-      l[i] = g * x;
-      r[i] = g * y;
-    }
+    if (ApplyOutputStage(l, r, n, g, mSoftClip)) clipped = true;
 
     pos += n;
     remaining -= n;
@@ -142,7 +125,11 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
   if (mConfig.midiThru) SendMidiMessage(msg);
 
   const int B = mShared.controlBlockLength;
+  // Data bytes are 7-bit; a host that sends more must not index past the
+  // 128-key tables of the engine.
   MidiMessage m = msg;
+  m.data1 &= 0x7F;
+  m.data2 &= 0x7F;
   switch (m.Kind()) {
     case kNoteOff:
       mMidiQueue.Add(m);
