@@ -38,6 +38,9 @@ struct TestInstrument {
 
   explicit TestInstrument(bool reset = true, double rate = 44100, int block = 512) {
     q.reset(new Quarvi(nullptr));
+    // Start from the parameter defaults rather than factory program 0.
+    for (int i = 0; i < q->NParams(); ++i) q->GetParam(i)->SetPlain(q->GetParam(i)->defaultValue);
+    q->OnParamReset();
     if (reset) {
       Reset(rate, block);
       q->SetActive(true);
