@@ -169,4 +169,26 @@ TEST(RenderFrame, LongDecayNeverProducesDenormals) {
   EXPECT_TRUE(t.q->Pool().voices[0].active) << "sustain 0 holds the voice until release";
 }
 
+TEST(RenderFrame, LoweringVoicesFreezesSlotsBeyondTheActiveCount) {
+  TestInstrument t;
+  t.SetParam("Env 1 R", 0.5);
+  t.SetParam("Voices", 3);  // four lead voices
+  for (int k = 0; k < 4; ++k) t.q->HandleMidiMessage(NoteOn(60 + k, 100, 0));
+  t.Render(2000);
+  for (int v = 0; v < 4; ++v) ASSERT_TRUE(t.q->Pool().voices[v].active) << v;
+
+  t.SetParam("Voices", 0);  // one lead voice: everything is released
+  EXPECT_EQ(t.q->Pool().activeVoiceCount, 1);
+  for (int v = 0; v < 4; ++v) EXPECT_EQ(t.q->Pool().voices[v].env[0].stage, 4) << v;
+  t.Render(500);
+  const double frozen = t.q->Pool().voices[2].env[0].level;
+  t.Render(500);
+  EXPECT_EQ(t.q->Pool().voices[2].env[0].level, frozen) << "slots beyond the count are not rendered";
+  EXPECT_GT(frozen, 0.0);
+
+  t.SetParam("Voices", 3);  // the slot comes back before reuse: its release continues
+  t.Render(500);
+  EXPECT_LT(t.q->Pool().voices[2].env[0].level, frozen);
+}
+
 }  // namespace
