@@ -6,7 +6,6 @@
 #include "FloatMode.h"
 #include "OutputStage.h"
 #include "Quarvi.h"
-#include "TuningClient.h"
 
 namespace {
 
@@ -16,7 +15,6 @@ constexpr int kControlChange = 0xB;
 constexpr int kProgramChange = 0xC;
 constexpr int kPitchBend = 0xE;
 
-constexpr int kModWheel = 1;
 constexpr int kSustain = 64;
 constexpr int kAllSoundOff = 120;
 constexpr int kAllNotesOff = 123;
@@ -90,34 +88,9 @@ void Quarvi::RunEventStep(int B) {
 }
 
 void Quarvi::ApplyEvent(const MidiMessage& msg) {
-  switch (msg.Kind()) {
-    case kPitchBend:
-      mShared.pitchBend = ((msg.data2 - 64) * 128 + msg.data1) / 8192.0;
-      mShared.pitchBendUnipolar = (mShared.pitchBend + 1.0) * 0.5;
-      break;
-    case kControlChange:
-      if (msg.data1 == kModWheel) {
-        mShared.modWheel = msg.data2 / 127.0;
-      } else if (msg.data1 == kSustain) {
-        mPool.Pedal(msg.data2 / 127.0 > 0.0);
-      } else {
-        ApplyMappedController(msg.data1, msg.data2);
-      }
-      break;
-    case kNoteOn:
-      if (msg.data2 > 0) {
-        if (mTuning && HasTuningMaster(mTuning) && ShouldFilterNote(mTuning, msg.data1 % 128)) break;
-        mPool.NoteOn(msg.data1, msg.data2);
-      } else {
-        mPool.NoteOff(msg.data1);
-      }
-      break;
-    case kNoteOff:
-      mPool.NoteOff(msg.data1);
-      break;
-    default:
-      break;
-  }
+  // Notes, pedal, mod wheel and pitch bend belong to the voices; any other
+  // controller goes through the learned controller map.
+  if (!mPool.ApplyMessage(msg)) ApplyMappedController(msg.data1, msg.data2);
 }
 
 void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
