@@ -85,12 +85,16 @@ class IPlugBase {
   bool SaveBankAsFXB(const std::string& path);
   bool LoadProgramFromFXP(const std::string& path);
   bool LoadBankFromFXB(const std::string& path);
-  // The same operations on memory images, used by the file versions and tests.
+  // Paths are UTF-8; an empty path fails. Saving writes a temporary file next
+  // to the target and renames it, so a failed save keeps the old file.
+  // The same operations on memory images (used by the file versions):
   bool BuildProgramFile(ChunkBuffer* out);
   bool BuildBankFile(ChunkBuffer* out);
-  bool LoadProgramFromMemory(const ChunkBuffer& file);
-  bool LoadBankFromFile(const ChunkBuffer& file);
-  void LoadBankFromMemory(const uint8_t* bytes, int length);
+  bool LoadProgramFromMemory(const ChunkBuffer& file);  // a whole fxp image
+  bool LoadBankFromFile(const ChunkBuffer& file);       // a whole fxb image, checked
+  // A trusted bank image (the factory resource): header skipped unchecked.
+  // False when the image is shorter than a bank header or its chunk ends early.
+  bool LoadBankFromMemory(const uint8_t* bytes, int length);
 
   void Lock() { mLock.lock(); }
   void Unlock() { mLock.unlock(); }

@@ -39,7 +39,8 @@ class IPlugParam {
   void SetupBool(const char* name, bool defaultValue);
   void AddValueText(int value, const char* text);
 
-  // Value access
+  // Value access. A NaN from the host never reaches value: SetPlain and
+  // SetFromNormalized store min for NaN (and for -inf), max for +inf.
   void SetPlain(double v);
   double FromNormalized(double x) const;
   double ToNormalized(double v) const;
@@ -60,3 +61,8 @@ class IPlugParam {
 
 // Copies at most size-1 characters and always terminates.
 void CopyText(char* dst, const char* src, int size);
+
+// The leading number of text as atof reads it in the "C" locale (white space,
+// sign, digits, '.', exponent, hex, inf, nan; unparsable text gives 0), with
+// '.' as the decimal point whatever the process locale is.
+double ParseNumberC(const char* text);

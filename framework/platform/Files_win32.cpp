@@ -1,0 +1,38 @@
+#include "Files.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring Widen(const std::string& s) {
+  if (s.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+  return w;
+}
+
+}  // namespace
+
+FILE* OpenFileUtf8(const std::string& path, const char* mode) {
+  const std::wstring wpath = Widen(path);
+  const std::wstring wmode = Widen(mode ? mode : "");
+  if (wpath.empty() || wmode.empty()) return nullptr;
+  return _wfopen(wpath.c_str(), wmode.c_str());
+}
+
+// The C library's rename() refuses an existing target on Windows.
+bool ReplaceFileUtf8(const std::string& source, const std::string& target) {
+  const std::wstring from = Widen(source), to = Widen(target);
+  if (from.empty() || to.empty()) return false;
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFileUtf8(const std::string& path) {
+  const std::wstring w = Widen(path);
+  return !w.empty() && DeleteFileW(w.c_str()) != 0;
+}

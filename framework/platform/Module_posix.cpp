@@ -1,0 +1,19 @@
+#include "Module.h"
+
+#include <dlfcn.h>
+
+#include <string>
+
+void* ModuleHandle() { return nullptr; }
+
+// dladdr on an address inside this library names the shared object it was
+// loaded from (the executable when linked statically, as in the tests).
+std::string ModuleFolder() {
+  Dl_info info;
+  if (!dladdr(reinterpret_cast<void*>(&ModuleFolder), &info) || !info.dli_fname) return std::string();
+  std::string path = info.dli_fname;
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return std::string();
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "TestEnvironment.h"
+#include "TuningClient.h"
+#include "platform/DynamicLibrary.h"
+
+namespace {
+
+// Drives one of the stand-in tuning libraries: loads it as the module's
+// tuning library (through the override variable) and opens it a second time
+// to reach its test controls, which then act on the same loaded copy.
+class TuningLibraryTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetTestEnvironment("QUARVI_MTS_LIBRARY", nullptr);
+    ReloadTuningLibraryForTesting();
+    mControl.Close();
+  }
+
+  // path null: a library that does not exist.
+  void Use(const char* path) {
+    if (path) {
+      ASSERT_TRUE(mControl.Open(path)) << path;
+      Call<void (*)()>("MTSTest_Reset")();
+      SetTestEnvironment("QUARVI_MTS_LIBRARY", path);
+    } else {
+      SetTestEnvironment("QUARVI_MTS_LIBRARY", "/nonexistent/quarvi-no-such-libMTS");
+    }
+    ReloadTuningLibraryForTesting();
+  }
+
+  template <class Fn>
+  Fn Call(const char* name) {
+    Fn fn = SymbolAs<Fn>(mControl, name);
+    EXPECT_NE(fn, nullptr) << name;
+    return fn;
+  }
+
+  void SetMaster(bool on) { Call<void (*)(int)>("MTSTest_SetMaster")(on ? 1 : 0); }
+  void SetFrequency(int note, double hz) {
+    Call<void (*)(int, double)>("MTSTest_SetNoteFrequency")(note, hz);
+  }
+  void SetFilter(int note, bool on) { Call<void (*)(int, int)>("MTSTest_SetFilter")(note, on); }
+  int Count(const char* name) { return Call<int (*)()>(name)(); }
+
+  DynamicLibrary mControl;
+};
+
+double Equal(int note) {
+  return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
+
+}  // namespace
+
+TEST_F(TuningLibraryTest, WithoutTheLibraryEverythingIsNeutral) {
+  Use(nullptr);
+  TuningClient* c = CreateTuningClient();
+  ASSERT_NE(c, nullptr);
+  EXPECT_FALSE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 69), 440.0);
+  EXPECT_NEAR(NoteToFrequency(c, 60), 261.6255653, 1e-6);
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 69 + 128), 440.0);
+  EXPECT_FALSE(ShouldFilterNote(c, 61));
+  DestroyTuningClient(c);
+  DestroyTuningClient(nullptr);
+}
+
+TEST_F(TuningLibraryTest, RegistersOncePerClientAndDeregistersBeforeFreeing) {
+  Use(QUARVI_FAKE_MTS_FULL);
+  EXPECT_EQ(Count("MTSTest_ChannelTableRequests"), 16);
+  TuningClient* a = CreateTuningClient();
+  TuningClient* b = CreateTuningClient();
+  EXPECT_EQ(Count("MTSTest_RegisterCount"), 2);
+  EXPECT_EQ(Count("MTSTest_DeregisterCount"), 0);
+  DestroyTuningClient(a);
+  EXPECT_EQ(Count("MTSTest_DeregisterCount"), 1);
+  DestroyTuningClient(b);
+  EXPECT_EQ(Count("MTSTest_DeregisterCount"), 2);
+}
+
+TEST_F(TuningLibraryTest, LibraryWithoutMasterIsEqualTemperament) {
+  Use(QUARVI_FAKE_MTS_FULL);
+  SetFrequency(60, 300.0);
+  SetFilter(61, true);
+  TuningClient* c = CreateTuningClient();
+  EXPECT_FALSE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), Equal(60));
+  EXPECT_FALSE(ShouldFilterNote(c, 61));
+  EXPECT_EQ(Count("MTSTest_FilterQueries"), 0);
+  DestroyTuningClient(c);
+}
+
+TEST_F(TuningLibraryTest, MasterSuppliesFrequenciesAndFilters) {
+  Use(QUARVI_FAKE_MTS_FULL);
+  SetMaster(true);
+  SetFrequency(60, 300.0);
+  SetFilter(61, true);
+  TuningClient* c = CreateTuningClient();
+  EXPECT_TRUE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), 300.0);
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60 + 128), 300.0);
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60 - 128), 300.0);
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 62), Equal(62));
+
+  EXPECT_TRUE(ShouldFilterNote(c, 61));
+  EXPECT_EQ(Count("MTSTest_LastFilterNote"), 61);
+  EXPECT_EQ(Count("MTSTest_LastFilterChannel"), 0xFF);  // channel not given
+  EXPECT_TRUE(ShouldFilterNote(c, 61 + 128));
+  EXPECT_EQ(Count("MTSTest_LastFilterNote"), 61);
+  EXPECT_FALSE(ShouldFilterNote(c, 60));
+
+  // The master's table is read at every query: a retuning reaches new notes.
+  SetFrequency(60, 310.0);
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), 310.0);
+  // A master that goes away leaves equal temperament and no filter.
+  SetMaster(false);
+  EXPECT_FALSE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), Equal(60));
+  EXPECT_FALSE(ShouldFilterNote(c, 61));
+
+  EXPECT_EQ(Count("MTSTest_UnusedCalls"), 0);
+  DestroyTuningClient(c);
+}
+
+TEST_F(TuningLibraryTest, NullClientIgnoresTheMaster) {
+  Use(QUARVI_FAKE_MTS_FULL);
+  SetMaster(true);
+  SetFrequency(60, 300.0);
+  SetFilter(61, true);
+  EXPECT_FALSE(HasTuningMaster(nullptr));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(nullptr, 60), Equal(60));
+  EXPECT_FALSE(ShouldFilterNote(nullptr, 61));
+}
+
+TEST_F(TuningLibraryTest, MissingFunctionsGiveNeutralAnswers) {
+  Use(QUARVI_FAKE_MTS_PARTIAL);  // no registration, no filter, no channel tables
+  SetMaster(true);
+  SetFrequency(60, 300.0);
+  SetFilter(61, true);
+  TuningClient* c = CreateTuningClient();
+  EXPECT_TRUE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), 300.0);
+  EXPECT_FALSE(ShouldFilterNote(c, 61));
+  DestroyTuningClient(c);
+  EXPECT_EQ(Count("MTSTest_RegisterCount"), 0);
+}
+
+TEST_F(TuningLibraryTest, MasterWithoutTuningTableIsNoMaster) {
+  Use(QUARVI_FAKE_MTS_NO_TABLE);
+  SetMaster(true);
+  SetFrequency(60, 300.0);
+  SetFilter(61, true);
+  TuningClient* c = CreateTuningClient();
+  EXPECT_EQ(Count("MTSTest_RegisterCount"), 1);
+  EXPECT_FALSE(HasTuningMaster(c));
+  EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), Equal(60));
+  EXPECT_FALSE(ShouldFilterNote(c, 61));
+  DestroyTuningClient(c);
+}
