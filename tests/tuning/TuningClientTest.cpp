@@ -1,53 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <string>
 
-#include "TestEnvironment.h"
+#include "FakeTuningLibrary.h"
 #include "TuningClient.h"
-#include "platform/DynamicLibrary.h"
 
 namespace {
 
-// Drives one of the stand-in tuning libraries: loads it as the module's
-// tuning library (through the override variable) and opens it a second time
-// to reach its test controls, which then act on the same loaded copy.
 class TuningLibraryTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SetTestEnvironment("QUARVI_MTS_LIBRARY", nullptr);
-    ReloadTuningLibraryForTesting();
-    mControl.Close();
-  }
+  void Use(const char* path) { ASSERT_TRUE(lib.Use(path)); }
+  void SetMaster(bool on) { lib.SetMaster(on); }
+  void SetFrequency(int note, double hz) { lib.SetNoteFrequency(note, hz); }
+  void SetFilter(int note, bool on) { lib.SetFilter(note, on); }
+  int Count(const char* name) { return lib.Count(name); }
 
-  // path null: a library that does not exist.
-  void Use(const char* path) {
-    if (path) {
-      ASSERT_TRUE(mControl.Open(path)) << path;
-      Call<void (*)()>("MTSTest_Reset")();
-      SetTestEnvironment("QUARVI_MTS_LIBRARY", path);
-    } else {
-      SetTestEnvironment("QUARVI_MTS_LIBRARY", "/nonexistent/quarvi-no-such-libMTS");
-    }
-    ReloadTuningLibraryForTesting();
-  }
-
-  template <class Fn>
-  Fn Call(const char* name) {
-    Fn fn = SymbolAs<Fn>(mControl, name);
-    EXPECT_NE(fn, nullptr) << name;
-    return fn;
-  }
-
-  void SetMaster(bool on) { Call<void (*)(int)>("MTSTest_SetMaster")(on ? 1 : 0); }
-  void SetFrequency(int note, double hz) {
-    Call<void (*)(int, double)>("MTSTest_SetNoteFrequency")(note, hz);
-  }
-  void SetFilter(int note, bool on) { Call<void (*)(int, int)>("MTSTest_SetFilter")(note, on); }
-  int Count(const char* name) { return Call<int (*)()>(name)(); }
-
-  DynamicLibrary mControl;
+  FakeTuningLibrary lib;
 };
 
 double Equal(int note) {

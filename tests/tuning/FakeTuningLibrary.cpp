@@ -1,0 +1,43 @@
+#include "FakeTuningLibrary.h"
+
+#include "TestEnvironment.h"
+#include "TuningClient.h"
+
+FakeTuningLibrary::~FakeTuningLibrary() {
+  SetTestEnvironment("QUARVI_MTS_LIBRARY", nullptr);
+  ReloadTuningLibraryForTesting();
+  mControl.Close();
+}
+
+bool FakeTuningLibrary::Use(const char* path) {
+  if (!path) {
+    mControl.Close();
+    SetTestEnvironment("QUARVI_MTS_LIBRARY", "/nonexistent/quarvi-no-such-libMTS");
+    ReloadTuningLibraryForTesting();
+    return true;
+  }
+  // Opened here first, so the test controls and the module share one loaded
+  // copy, and reset before the module reads the tables at load.
+  if (!mControl.Open(path)) return false;
+  if (auto reset = SymbolAs<void (*)()>(mControl, "MTSTest_Reset")) reset();
+  SetTestEnvironment("QUARVI_MTS_LIBRARY", path);
+  ReloadTuningLibraryForTesting();
+  return true;
+}
+
+void FakeTuningLibrary::SetMaster(bool connected) {
+  if (auto f = SymbolAs<void (*)(int)>(mControl, "MTSTest_SetMaster")) f(connected ? 1 : 0);
+}
+
+void FakeTuningLibrary::SetNoteFrequency(int note, double hz) {
+  if (auto f = SymbolAs<void (*)(int, double)>(mControl, "MTSTest_SetNoteFrequency")) f(note, hz);
+}
+
+void FakeTuningLibrary::SetFilter(int note, bool filtered) {
+  if (auto f = SymbolAs<void (*)(int, int)>(mControl, "MTSTest_SetFilter")) f(note, filtered);
+}
+
+int FakeTuningLibrary::Count(const char* name) const {
+  auto f = SymbolAs<int (*)()>(mControl, name);
+  return f ? f() : -1;
+}
