@@ -413,7 +413,9 @@ TEST(BankFile, RoundTripThroughAFile) {
   ASSERT_TRUE(q.LoadBankFromFXB(path));
   for (int i = 0; i < 64; ++i) {
     EXPECT_STREQ(q.GetPresetName(i), p.GetPresetName(i));
-    if (i != 20) EXPECT_EQ(q.GetPreset(i)->chunk, p.GetPreset(i)->chunk) << i;
+    if (i != 20) {
+      EXPECT_EQ(q.GetPreset(i)->chunk, p.GetPreset(i)->chunk) << i;
+    }
     EXPECT_EQ(q.GetPreset(i)->initialized, i != 20);
   }
   EXPECT_EQ(q.GetCurrentPresetIdx(), 2);  // the file's current program is not applied
