@@ -275,6 +275,7 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
 // ---- audio --------------------------------------------------------------------
 
 void IPlugBase::SetBlockSize(int blockSize) {
+  std::lock_guard<std::recursive_mutex> g(mLock);  // the scratch buffers move
   if (blockSize < 0) blockSize = 0;
   if (blockSize == mBlockSize) return;
   for (ChannelIO& c : mInChannels) c.scratch.assign(static_cast<size_t>(blockSize), 0.0);
