@@ -1,0 +1,26 @@
+#include "FactoryNames.h"
+
+const char* const kFactoryProgramNames[kFactoryProgramCount] = {
+    "Pad: Outer Sphere",     "Pad: Basso Aaah",          "Pad: Basso Eeeh",
+    "Pad: Basso Oooh",       "Bass: Gum String",         "Poly: Bell Piano",
+    "Lead: Piccololo",       "SFX: Rising Scope",        "Mono: Blip",
+    "Bass: Quok",            "Lead: Wobbler",            "Pad: Scary Choir",
+    "SFX: Rezoo",            "Lead: Dang",               "Poly: Random Bells",
+    "SFX: Weirdo",           "Lead: Pan the Resonance",  "Poly: Wired Thing",
+    "SFX: Peaw",             "Pad: Specle",              "Poly: Violyn",
+    "Bass: Rezzo",           "Pad: Aetheral Organ",      "Poly: Swirling Bell",
+    "Mono: Sound Pops MW",   "Bass: Dong",               "Poly: Quintabell",
+    "Pad: Dull Raisor",      "Poly: Naive Brass",        "Poly: Cello Staccato",
+    "Mono: Random Droner",   "Poly: Duck Bell",          "Pad: ... be patient",
+    "Pad: Sweep Demo",       "Poly: Formant Piano",      "Mono: Flexi Tube",
+    "SFX: Ringulator",       "Poly: The Organ",          "Poly: Simple Keys",
+    "Pad: Sweep da Formant", "SFX: Brizzle Drone",       "SFX: A Strange Scaling",
+    "Poly: Bottlerimba",     "SFX: Glockenwerk",         "Lead: Organ Wowzer",
+    "Poly: Full Scale",      "Poly: Whatever that is",   "Pad: Wraiths of Industry",
+    "Poly: Slack Line",      "Key: Detunerism",          "SFX: Alien Swamp",
+    "Bass: The Bad (B)ass",  "Key: Koto Speziale",       "Key: Optigan Organ",
+    "Pad: Ain't No Shunsine", "Key: Digiforte",          "Drone: Raizer",
+    "SFX: It Came From Space", "Pad: Insects Sing",      "Key: Clavinerd",
+    "Pad: Tomb Of Frankenstein", "Poly: Ole Cans",       "Poly: Donald Kwack",
+    "Init",
+};
