@@ -20,6 +20,7 @@ Synth::Synth(audioMasterCallback host, int nParams, const char* channelIOText, i
              int uniqueID, int latency, bool doesMidi, bool doesChunks, bool isInstrument)
     : IPlugVST(host, nParams, channelIOText, nPresets, effectName, productName, mfrName, version,
                uniqueID, latency, doesMidi, doesChunks, isInstrument) {
+  ReadSettingsAtStartup(&mConfig);
   mTuning = CreateTuningClient();
 }
 

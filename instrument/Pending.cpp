@@ -7,5 +7,3 @@ void Quarvi::SetupParameters() {}
 void Quarvi::ParamChanged(int) {}
 bool Quarvi::SerializeState(ChunkBuffer* chunk) { return SerializeParams(chunk); }
 int Quarvi::UnserializeState(const ChunkBuffer& chunk, int pos) { return UnserializeParams(chunk, pos); }
-void Quarvi::CaptureController(int) {}
-void Quarvi::ApplyMappedController(int, int) {}
