@@ -65,7 +65,7 @@ if [[ " ${sessions[*]} " == *" linux "* ]]; then
   for other in win64 win32; do
     [[ " ${sessions[*]} " == *" $other "* ]] || continue
     if out=$("$B/linux/quarvi-session-host" --compare "$TMP/linux" "$TMP/$other" 1e-6); then
-      pass "linux and $other sessions agree: $(echo "$out" | grep 'audio within')"
+      pass "linux and $other sessions agree: $(echo "$out" | grep 'audio within' | sed 's/^ok: //')"
     else
       fail "linux and $other sessions differ:"
       echo "$out"
