@@ -4,6 +4,7 @@
 
 void Oscillator::SetSampleRate(double sr) {
   table = PhaseIncrementTableFor(sr);
+  waves = &GetWaveTables();
   pitchSlope = 0.0;
   currentPitch = kStartPitch;
   phase = 0;
@@ -41,7 +42,7 @@ inline double RoundHalfAway(double x) {
 
 void Oscillator::Render(double* bus1, double* bus2, int n) {
   if (!table) return;
-  const WaveTables& w = GetWaveTables();
+  const WaveTables& w = *waves;
   const int32_t* inc = table->inc;
   // The fundamental's phase and increment for each sample of a run come
   // first; then each enabled formant renders the whole run. Per sample the
