@@ -16,6 +16,4 @@ inline constexpr double kSilentSource = 0.0;
 
 // Scales by a unipolar source value s with an amount d in -1..1: d = 0 gives 1,
 // d = 1 gives s, d = -1 gives 1 - s.
-inline double DepthFactor(double d, double s) {
-  return d < 0 ? 1.0 + d * s : 1.0 + d * (s - 1.0);
-}
+inline double DepthFactor(double d, double s) { return d < 0 ? 1.0 + d * s : 1.0 + d * (s - 1.0); }

@@ -69,8 +69,7 @@ class Formant {
 
   // One sample at fundamental phase phi (before this sample's advance) and
   // increment inc; adds the output into the two buses.
-  inline void Sample(uint32_t phi, int32_t inc, int32_t maxIncrement, const WaveTables& w, double& bus1,
-                     double& bus2) {
+  inline void Sample(uint32_t phi, int32_t inc, int32_t maxIncrement, const WaveTables& w, double& bus1, double& bus2) {
     value += valueSlope;
     double s;
     if (type == kRing) {

@@ -13,8 +13,8 @@ void Oscillator::SetSampleRate(double sr) {
 }
 
 void Oscillator::ControlUpdate(double basePitch) {
-  const double target =
-      basePitch + pitchOffset + (*pitchBendSource * pitchBendRange) + (*fm1Source * fm1Amount) + (*fm2Source * fm2Amount);
+  const double target = basePitch + pitchOffset + (*pitchBendSource * pitchBendRange) + (*fm1Source * fm1Amount) +
+                        (*fm2Source * fm2Amount);
   // Reaches almost the target by the end of the block; the rest is carried
   // into the next block's slope.
   pitchSlope = (target - currentPitch) * msPerSample;

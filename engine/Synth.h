@@ -7,6 +7,10 @@
 
 struct TuningClient;
 
+// Sample rates the engine accepts; others render silence.
+constexpr double kMinEngineRate = 1000.0;
+constexpr double kMaxEngineRate = 768000.0;
+
 // The engine layer between the host binding and the instrument: owns the MIDI
 // queue, the host transport record, the user settings, the tuning client and
 // the values every voice shares, and adds three hooks of its own.

@@ -2,10 +2,10 @@
 #include <cstdint>
 
 // Pitch steps: 1/128 semitone, MIDI key k = 128 * k.
-constexpr int kMaxPitch = 17280;        // 19912.127 Hz, the top of the note table
-constexpr int kTableSize = 4096;        // sine, decay and pulse tables
+constexpr int kMaxPitch = 17280;             // 19912.127 Hz, the top of the note table
+constexpr int kTableSize = 4096;             // sine, decay and pulse tables
 constexpr uint32_t kPhaseMask = 0x0FFFFFFF;  // phases are 28-bit fixed point
-constexpr int kPhaseToIndexShift = 16;  // top 12 of 28 bits index the tables
+constexpr int kPhaseToIndexShift = 16;       // top 12 of 28 bits index the tables
 
 // Note frequencies: t[n] for key n above 8.176 Hz, l[n] below it (n semitones
 // down from 8.176 Hz).

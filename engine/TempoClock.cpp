@@ -3,11 +3,11 @@
 #include <climits>
 #include <cmath>
 
-const double kSyncBeats[kNumSyncRates] = {32.0, 24.0, 16.0, 12.0, 8.0, 6.0,        4.0,  3.0,         2.0,   1.5,
-                                          4.0 / 3.0, 1.0, 0.75, 2.0 / 3.0, 0.5, 0.375, 1.0 / 3.0, 0.25, 0.1875, 0.125};
+const double kSyncBeats[kNumSyncRates] = {32.0,      24.0, 16.0, 12.0,      8.0, 6.0,   4.0,       3.0,  2.0,    1.5,
+                                          4.0 / 3.0, 1.0,  0.75, 2.0 / 3.0, 0.5, 0.375, 1.0 / 3.0, 0.25, 0.1875, 0.125};
 
-const char* const kSyncNames[kNumSyncRates] = {"8/1",  "4/1.", "4/1", "2/1.",  "2/1",  "1/1.", "1/1",
-                                               "1/2.", "1/2",  "1/4.", "1/2T", "1/4",  "1/8.", "1/4T",
+const char* const kSyncNames[kNumSyncRates] = {"8/1",  "4/1.",  "4/1",  "2/1.", "2/1",   "1/1.", "1/1",
+                                               "1/2.", "1/2",   "1/4.", "1/2T", "1/4",   "1/8.", "1/4T",
                                                "1/8",  "1/16.", "1/8T", "1/16", "1/32.", "1/32"};
 
 void TempoClock::Update(const HostTimeInfo& time, double sampleRate) {
@@ -22,8 +22,7 @@ void TempoClock::Update(const HostTimeInfo& time, double sampleRate) {
     const double reload = std::floor(p.period + 0.5);
     p.reload = reload < static_cast<double>(INT_MAX) ? static_cast<int>(reload) : INT_MAX;
   }
-  if (time.transportIsRunning)
-    sampleClock = time.samplePos < 0 ? time.samplePos : time.ppqPos * samplesPerBeat;
+  if (time.transportIsRunning) sampleClock = time.samplePos < 0 ? time.samplePos : time.ppqPos * samplesPerBeat;
   if (time.ppqPos != lastPpq) {
     if (time.ppqPos < lastPpq) {  // the song position jumped back
       sampleClock = 0.0;

@@ -4,9 +4,9 @@
 // One tempo pulse per note value: the pulses fire on the host's beat grid and
 // tempo-synchronised LFOs read their countdowns as phase.
 struct TempoPulse {
-  double period = 0.0;  // samples per pulse
-  int reload = 0;       // period rounded to whole samples
-  int countdown = 0;    // samples until the next pulse, never below 0
+  double period = 0.0;    // samples per pulse
+  int reload = 0;         // period rounded to whole samples
+  int countdown = 0;      // samples until the next pulse, never below 0
   double nextTime = 0.0;  // sampleClock value of the next pulse
 };
 

@@ -182,24 +182,43 @@ void Voice::ZeroLfos() {
 
 const double* Voice::SourceFor(int index) const {
   switch (index) {
-    case kSrcOn: return &one;
-    case kSrcLfo1Plus: return &lfo[0].outputPlus;
-    case kSrcLfo2Plus: return &lfo[1].outputPlus;
-    case kSrcLfo3Plus: return &lfo[2].outputPlus;
-    case kSrcEnv1: return &env[0].level;
-    case kSrcEnv2: return &env[1].level;
-    case kSrcEnv3: return &env[2].level;
-    case kSrcVelocity: return &velocity;
-    case kSrcNotePlus: return &notePlus;
-    case kSrcRndPlus: return &rndPlus;
-    case kSrcPitchBendPlus: return pitchBendUnipolarSource;
-    case kSrcWheel: return modWheelSource;
-    case kSrcLfo1: return &lfo[0].output;
-    case kSrcLfo2: return &lfo[1].output;
-    case kSrcLfo3: return &lfo[2].output;
-    case kSrcNote: return &noteBipolar;
-    case kSrcRnd: return &rnd;
-    case kSrcPitchBend: return pitchBendSource;
-    default: return &zero;
+    case kSrcOn:
+      return &one;
+    case kSrcLfo1Plus:
+      return &lfo[0].outputPlus;
+    case kSrcLfo2Plus:
+      return &lfo[1].outputPlus;
+    case kSrcLfo3Plus:
+      return &lfo[2].outputPlus;
+    case kSrcEnv1:
+      return &env[0].level;
+    case kSrcEnv2:
+      return &env[1].level;
+    case kSrcEnv3:
+      return &env[2].level;
+    case kSrcVelocity:
+      return &velocity;
+    case kSrcNotePlus:
+      return &notePlus;
+    case kSrcRndPlus:
+      return &rndPlus;
+    case kSrcPitchBendPlus:
+      return pitchBendUnipolarSource;
+    case kSrcWheel:
+      return modWheelSource;
+    case kSrcLfo1:
+      return &lfo[0].output;
+    case kSrcLfo2:
+      return &lfo[1].output;
+    case kSrcLfo3:
+      return &lfo[2].output;
+    case kSrcNote:
+      return &noteBipolar;
+    case kSrcRnd:
+      return &rnd;
+    case kSrcPitchBend:
+      return pitchBendSource;
+    default:
+      return &zero;
   }
 }

@@ -23,9 +23,26 @@ struct BusStage {
 
 // Modulation source indices.
 enum ModSource {
-  kSrcOff = 0, kSrcOn, kSrcLfo1Plus, kSrcLfo2Plus, kSrcLfo3Plus, kSrcEnv1, kSrcEnv2, kSrcEnv3, kSrcVelocity,
-  kSrcNotePlus, kSrcRndPlus, kSrcPitchBendPlus, kSrcWheel, kSrcLfo1, kSrcLfo2, kSrcLfo3, kSrcNote, kSrcRnd,
-  kSrcPitchBend, kNumModSources
+  kSrcOff = 0,
+  kSrcOn,
+  kSrcLfo1Plus,
+  kSrcLfo2Plus,
+  kSrcLfo3Plus,
+  kSrcEnv1,
+  kSrcEnv2,
+  kSrcEnv3,
+  kSrcVelocity,
+  kSrcNotePlus,
+  kSrcRndPlus,
+  kSrcPitchBendPlus,
+  kSrcWheel,
+  kSrcLfo1,
+  kSrcLfo2,
+  kSrcLfo3,
+  kSrcNote,
+  kSrcRnd,
+  kSrcPitchBend,
+  kNumModSources
 };
 
 // One of the 64 sound slots. Voices live in place in the instrument's array

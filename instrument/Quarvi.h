@@ -58,6 +58,8 @@ class Quarvi : public Synth {
 
   // Applies one queued MIDI message at a control-block boundary.
   void ApplyEvent(const MidiMessage& msg);
+  // Applies every queued message due in the control block starting now.
+  void RunEventStep(int B);
   void ApplyMappedController(int controller, int value);
   void UpdateOutputGain() { mOutputGain = mVolume * mPool.unisonCompensation; }
 

@@ -44,6 +44,13 @@ configure_args() {
   esac
 }
 
+# ccache, when present, makes rebuilds of unchanged sources cheap, also in a
+# fresh clone on the same machine (paths are taken relative to the clone).
+LAUNCHER=""
+if command -v ccache >/dev/null 2>&1; then
+  LAUNCHER="/usr/bin/env;CCACHE_BASEDIR=$ROOT;CCACHE_NOHASHDIR=1;ccache"
+fi
+
 mkdir -p "$ROOT/build"
 : >"$ROOT/build/failed-trees"
 failed=()
@@ -62,10 +69,16 @@ for tree in "${ALL_TREES[@]}"; do
     failed+=("$tree")
     continue
   fi
-  # Configure once; later runs let ninja re-run cmake when a list changes.
-  if [ ! -f "$dir/build.ninja" ]; then
+  # Configure when the tree is new or its options changed; otherwise ninja
+  # re-runs cmake itself when a CMake file or a globbed folder changes.
+  stamp="$dir/quarvi-configure-args"
+  if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$args $LAUNCHER" ]; then
+    rm -f "$stamp"
     # shellcheck disable=SC2086
-    cmake -S "$ROOT" -B "$dir" -G Ninja $args || { failed+=("$tree"); continue; }
+    cmake -S "$ROOT" -B "$dir" -G Ninja $args \
+      "-DCMAKE_C_COMPILER_LAUNCHER=$LAUNCHER" "-DCMAKE_CXX_COMPILER_LAUNCHER=$LAUNCHER" ||
+      { failed+=("$tree"); continue; }
+    echo "$args $LAUNCHER" >"$stamp"
   fi
   cmake --build "$dir" -j"$JOBS" || { failed+=("$tree"); continue; }
 done

@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 # Packages installed with their recommendations.
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   clang
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev

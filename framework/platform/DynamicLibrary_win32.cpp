@@ -5,7 +5,13 @@
 bool DynamicLibrary::Open(const char* path) {
   Close();
   if (!path || !*path) return false;
+  // A library that is missing or broken must not make Windows put up an
+  // error box in the host: the caller just goes on without it.
+  DWORD previousMode = 0;
+  const BOOL modeSet =
+      SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
   mHandle = reinterpret_cast<void*>(LoadLibraryA(path));
+  if (modeSet) SetThreadErrorMode(previousMode, nullptr);
   return mHandle != nullptr;
 }
 

@@ -288,7 +288,7 @@ TEST(IPlugParamText, ValueTextsMustMatch) {
 
 // A comma-decimal locale must change neither parsing nor display.
 TEST(IPlugParamText, IndependentOfProcessLocale) {
-  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"};
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de-DE", "German_Germany.1252"};
   std::string old = std::setlocale(LC_NUMERIC, nullptr);
   const char* set = nullptr;
   for (const char* n : names) {

@@ -6,12 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <stdlib.h>
-#include <unistd.h>
 
 #include "IPlugBase.h"
 
@@ -98,11 +97,13 @@ struct PlugSnapshot {
 class TempFolder {
  public:
   TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/quarvi-fw-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) mPath = buf.data();
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100 && mPath.empty(); ++attempt) {
+      const std::filesystem::path p = base / ("quarvi-fw-" + std::to_string(rd()) + "-" + std::to_string(attempt));
+      if (std::filesystem::create_directory(p, ec)) mPath = p.generic_string();
+    }
   }
   ~TempFolder() {
     std::error_code ec;

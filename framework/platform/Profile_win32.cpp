@@ -1,0 +1,92 @@
+#include "platform/Profile.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+// Our text is UTF-8; the wide profile functions take it as UTF-16 and keep a
+// file that has no Unicode signature in the system's ANSI code page, so the
+// file is the same as with the ANSI functions while the settings path itself
+// may hold any character.
+
+namespace {
+
+std::wstring Widen(const char* s) {
+  if (!s || !*s) return std::wstring();
+  int len = static_cast<int>(strlen(s));
+  int n = MultiByteToWideChar(CP_UTF8, 0, s, len, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s, len, &w[0], n);
+  return w;
+}
+
+std::string Narrow(const wchar_t* w, int len) {
+  if (len <= 0) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w, len, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+// Line breaks would split a value into lines of their own, and '=' in a key
+// would move the split; the system writes such text as it is.
+bool Storable(const char* key, const char* value) {
+  if (key && (!*key || strpbrk(key, "\r\n="))) return false;
+  return !(value && strpbrk(value, "\r\n"));
+}
+
+// Copies at most capacity - 1 bytes of text, never cutting a UTF-8 sequence.
+int CopyOut(const std::string& text, char* out, int capacity) {
+  size_t n = text.size();
+  if (n > static_cast<size_t>(capacity - 1)) {
+    n = static_cast<size_t>(capacity - 1);
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  }
+  memcpy(out, text.data(), n);
+  out[n] = '\0';
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
+int ReadProfileValue(const std::string& file, const char* section, const char* key,
+                     const char* def, char* out, int capacity) {
+  if (!out || capacity <= 0) return 0;
+  if (!section || !key) return CopyOut(def ? def : "", out, capacity);  // null names list names
+  std::wstring wdef = Widen(def);
+  // Room for a value of capacity - 1 characters, which is at least as many
+  // as the same text has bytes.
+  std::vector<wchar_t> buffer(static_cast<size_t>(capacity) + 1);
+  DWORD n = GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), wdef.c_str(),
+                                     buffer.data(), static_cast<DWORD>(capacity),
+                                     Widen(file.c_str()).c_str());
+  return CopyOut(Narrow(buffer.data(), static_cast<int>(n)), out, capacity);
+}
+
+bool WriteProfileValue(const std::string& file, const char* section, const char* key,
+                       const char* value) {
+  if (!section || !key || !Storable(key, value)) return false;
+  std::wstring wvalue = Widen(value);
+  return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
+                                    value ? wvalue.c_str() : nullptr,
+                                    Widen(file.c_str()).c_str()) != 0;
+}
+
+bool EraseProfileSection(const std::string& file, const char* section) {
+  if (!section) return false;
+  return WritePrivateProfileStringW(Widen(section).c_str(), nullptr, nullptr,
+                                    Widen(file.c_str()).c_str()) != 0;
+}
+
+bool ReplaceProfileSection(const std::string& file, const char* section,
+                           const std::vector<std::pair<std::string, std::string>>& entries) {
+  if (!section) return false;
+  bool ok = EraseProfileSection(file, section);
+  for (const auto& e : entries) {
+    if (!WriteProfileValue(file, section, e.first.c_str(), e.second.c_str())) ok = false;
+  }
+  return ok;
+}
