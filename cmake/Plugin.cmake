@@ -62,7 +62,24 @@ else()
   message(STATUS "instrument/Quarvi.cpp not present yet: the plug-in library is not built")
 endif()
 
-# Host-side programs (Linux): the command-line renderer.
-if(NOT WIN32 AND EXISTS ${CMAKE_SOURCE_DIR}/tools/quarvi-render/CMakeLists.txt)
+# Host side: the VST2 host library (every platform: the session test host
+# uses it on Windows too) and the command-line renderer (Linux).
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/quarvi-render/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tools/quarvi-render ${CMAKE_BINARY_DIR}/tools/quarvi-render)
 endif()
+
+# The unit tests are defined after this file is read; hook them up at the
+# end of the top-level directory: tests of the host tools need the host
+# library, and tests of the shipped instrument only run once it exists.
+function(quarvi_connect_plugin_tests)
+  if(NOT TARGET quarvi_tests)
+    return()
+  endif()
+  if(TARGET quarvi_host)
+    target_link_libraries(quarvi_tests PRIVATE quarvi_host)
+  endif()
+  if(EXISTS ${CMAKE_SOURCE_DIR}/instrument/Quarvi.cpp)
+    target_compile_definitions(quarvi_tests PRIVATE QUARVI_HAVE_INSTRUMENT=1)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL quarvi_connect_plugin_tests)

@@ -23,23 +23,57 @@ void Oscillator::ControlUpdate(double basePitch) {
     if (f.enabled) f.ControlUpdate(*table, msPerSample);
 }
 
+namespace {
+// Nearest integer, halves away from zero, as std::round, without a library
+// call per sample. Exact: for |x| < 2^52 the fractional part x - trunc(x) is
+// representable.
+inline double RoundHalfAway(double x) {
+  if (!(x > -4e15 && x < 4e15)) return std::round(x);
+  int64_t t = static_cast<int64_t>(x);
+  const double d = x - static_cast<double>(t);
+  if (d >= 0.5)
+    ++t;
+  else if (d <= -0.5)
+    --t;
+  return static_cast<double>(t);
+}
+}  // namespace
+
 void Oscillator::Render(double* bus1, double* bus2, int n) {
   if (!table) return;
   const WaveTables& w = GetWaveTables();
   const int32_t* inc = table->inc;
-  const int32_t maxIncrement = table->maxIncrement;
-  for (int i = 0; i < n; ++i) {
-    currentPitch += pitchSlope;
-    const double p = std::round(currentPitch);
-    if (p < 0)
-      increment = inc[0];
-    else if (p > kMaxPitch)
-      increment = inc[kMaxPitch];
-    else
-      increment = inc[static_cast<int>(p)];
+  // The fundamental's phase and increment for each sample of a run come
+  // first; then each enabled formant renders the whole run. Per sample the
+  // formants still add into the buses in the order F1, F2, F3.
+  Formant::Run run;
+  run.maxIncrement = table->maxIncrement;
+  while (n > 0) {
+    const int m = n < Formant::Run::kMaxLength ? n : Formant::Run::kMaxLength;
+    run.length = m;
+    for (int i = 0; i < m; ++i) {
+      // A settled pitch (slope exactly 0) keeps the increment: skip the lookup.
+      if (pitchSlope != 0.0 || i == 0) {
+        currentPitch += pitchSlope;
+        const double p = RoundHalfAway(currentPitch);
+        if (p < 0)
+          increment = inc[0];
+        else if (p > kMaxPitch)
+          increment = inc[kMaxPitch];
+        else
+          increment = inc[static_cast<int>(p)];
+      }
+      run.phase[i] = phase;
+      run.increment[i] = increment;
+      run.incrementValue[i] = increment;
+      run.pulse[i] = w.pulse[phase >> kPhaseToIndexShift];
+      phase = (phase + static_cast<uint32_t>(increment)) & kPhaseMask;
+    }
     for (Formant& f : formant)
-      if (f.enabled) f.Sample(phase, increment, maxIncrement, w, bus1[i], bus2[i]);
-    phase = (phase + static_cast<uint32_t>(increment)) & kPhaseMask;
+      if (f.enabled) f.RenderRun(run, w, bus1, bus2);
+    bus1 += m;
+    bus2 += m;
+    n -= m;
   }
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds every target and runs the main job: the Linux
-# build of the plug-in renders a demo through build/linux/quarvi-render. While
-# that tool does not exist yet, lists what was built.
+# build of the plug-in renders the built-in demo phrase through factory
+# program 0 into demo.wav with build/linux/quarvi-render (a VST2 host that
+# loads build/linux/Quarvi.so by its entry point) and prints its summary.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
@@ -26,8 +27,8 @@ done
 RENDER=build/linux/quarvi-render
 if [ -x "$RENDER" ] && [ -f build/linux/Quarvi.so ]; then
   echo
-  echo "== render"
-  "$RENDER" build/linux/Quarvi.so demo.wav
+  echo "== render: the built-in demo phrase through factory program 0"
+  "$RENDER" --plugin build/linux/Quarvi.so --program 0 -o demo.wav
   ls -l demo.wav
 fi
 exit $build_rc
