@@ -8,5 +8,6 @@
 void* ModuleHandle();
 
 // The folder that contains the module file, without a trailing separator;
-// empty when it cannot be determined. UTF-8.
+// empty when it cannot be determined. On Windows in the ANSI code page (the
+// encoding of the other folder services), elsewhere the file system's bytes.
 std::string ModuleFolder();

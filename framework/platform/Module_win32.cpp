@@ -17,20 +17,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD, LPVOID) {
 
 void* ModuleHandle() { return gModule; }
 
+// In the system's narrow (ANSI) encoding, like the other folder services.
 std::string ModuleFolder() {
   if (!gModule) return std::string();
-  wchar_t buf[MAX_PATH * 4];
-  const DWORD n = GetModuleFileNameW(gModule, buf, static_cast<DWORD>(sizeof(buf) / sizeof(buf[0])));
-  if (n == 0 || n >= sizeof(buf) / sizeof(buf[0])) return std::string();
-  std::wstring path(buf, n);
-  const size_t sep = path.find_last_of(L"\\/");
-  if (sep == std::wstring::npos) return std::string();
+  char buf[MAX_PATH * 4];
+  const DWORD n = GetModuleFileNameA(gModule, buf, static_cast<DWORD>(sizeof(buf)));
+  if (n == 0 || n >= sizeof(buf)) return std::string();
+  std::string path(buf, n);
+  const size_t sep = path.find_last_of("\\/");
+  if (sep == std::string::npos) return std::string();
   path.resize(sep);
-  const int len = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
-                                      nullptr, nullptr);
-  if (len <= 0) return std::string();
-  std::string out(static_cast<size_t>(len), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), &out[0], len, nullptr,
-                      nullptr);
-  return out;
+  return path;
 }

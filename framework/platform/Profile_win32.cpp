@@ -12,13 +12,20 @@
 
 namespace {
 
+// UTF-8, or, for text that is not valid UTF-8 (a path from one of the
+// system's narrow functions), the ANSI code page.
 std::wstring Widen(const char* s) {
   if (!s || !*s) return std::wstring();
-  int len = static_cast<int>(strlen(s));
-  int n = MultiByteToWideChar(CP_UTF8, 0, s, len, nullptr, 0);
+  const int len = static_cast<int>(strlen(s));
+  UINT codePage = CP_UTF8;
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s, len, nullptr, 0);
+  if (n <= 0) {
+    codePage = CP_ACP;
+    n = MultiByteToWideChar(CP_ACP, 0, s, len, nullptr, 0);
+  }
   if (n <= 0) return std::wstring();
   std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s, len, &w[0], n);
+  MultiByteToWideChar(codePage, 0, s, len, &w[0], n);
   return w;
 }
 

@@ -590,3 +590,15 @@ TEST(BankImage, ShortOrCutImages) {
   EXPECT_STREQ(q.GetPresetName(2), "empty");
   EXPECT_STREQ(q.GetPresetName(3), "empty");
 }
+
+TEST(ProgramFile, NonAsciiPath) {
+  TempFolder dir;
+  TestPlug p;
+  p.SetValues(0.125, 3, 1, 0);
+  const std::string path = dir.File("Kl\xC3\xA4nge \xE2\x99\xAA.fxp");  // UTF-8
+  ASSERT_TRUE(p.SaveProgramAsFXP(path));
+  ASSERT_TRUE(p.SaveProgramAsFXP(path));  // replacing an existing file
+  TestPlug q;
+  ASSERT_TRUE(q.LoadProgramFromFXP(path));
+  EXPECT_EQ(q.Values(), (std::vector<double>{0.125, 3, 1, 0}));
+}

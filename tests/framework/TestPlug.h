@@ -14,6 +14,9 @@
 
 #include "IPlugBase.h"
 
+// Own namespace: other test folders have helpers of the same names.
+namespace fwtest {
+
 constexpr int kTestUniqueID = 0x33333135;  // "3315"
 constexpr int kTestParams = 4;
 
@@ -115,3 +118,11 @@ class TempFolder {
  private:
   std::string mPath;
 };
+
+}  // namespace fwtest
+
+using fwtest::PlugSnapshot;
+using fwtest::TempFolder;
+using fwtest::TestPlug;
+using fwtest::kTestParams;
+using fwtest::kTestUniqueID;

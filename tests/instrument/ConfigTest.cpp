@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace cfgtest;
+
 class Settings : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -311,7 +313,7 @@ TEST_F(Settings, NamesAndSwitchesFoldCaseInEveryLocale) {
   ScopedLocale locale(TurkishLocaleNames());
   if (!locale.Active()) GTEST_SKIP() << "no Turkish locale is installed";
   // The trap being guarded against: case folding by the C library.
-  ASSERT_NE(std::tolower('I'), 'i') << locale.Name();
+  if (std::tolower('I') == 'i') GTEST_SKIP() << locale.Name() << " folds I to i";
   Config c;
   Start(&c, "[MIDI GLOBAL]\nMIDI THRU=TRUE\nIGNORE PROGRAM CHANGE=TRUE\n[MIDI CONTROL]\nCC7=4\n");
   EXPECT_TRUE(c.midiThru);

@@ -13,6 +13,8 @@
 
 namespace fs = std::filesystem;
 
+namespace cfgtest {
+
 TempFolder::TempFolder(const char* tag) {
   static std::atomic<unsigned> counter{0};
   std::random_device rd;
@@ -142,3 +144,5 @@ const ConfigLocations& DefaultTestConfigLocations() {
   }();
   return locations;
 }
+
+}  // namespace cfgtest

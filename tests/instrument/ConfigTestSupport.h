@@ -4,6 +4,10 @@
 
 #include "Config.h"
 
+// Helpers of the settings tests; a namespace of their own keeps them apart
+// from other test helpers of the same names.
+namespace cfgtest {
+
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes. Paths are UTF-8 like the settings
 // code's.
@@ -63,3 +67,5 @@ class ScopedLocale {
 // Turkish one (whose single-byte case mapping turns 'I' into a dotless i).
 std::vector<const char*> GermanLocaleNames();
 std::vector<const char*> TurkishLocaleNames();
+
+}  // namespace cfgtest

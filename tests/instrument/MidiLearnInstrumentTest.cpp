@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace cfgtest;
+
 MidiMessage Msg(int status, int d1, int d2, int offset = 0) {
   MidiMessage m;
   m.offset = offset;

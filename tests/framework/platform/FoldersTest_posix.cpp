@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace cfgtest;
+
 // Sets an environment variable for the test's duration.
 class ScopedEnv {
  public:

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace cfgtest;
+
 std::string Read(const std::string& file, const char* section, const char* key,
                  const char* def = "<default>", int capacity = 260) {
   std::vector<char> out(static_cast<size_t>(capacity) + 8, 'X');
