@@ -55,6 +55,7 @@ class Quarvi : public Synth {
 
  private:
   friend struct ParamDispatch;
+  friend class ReferenceEngine;  // the straightforward render the tests hold the engine to
 
   // Applies one queued MIDI message at a control-block boundary.
   void ApplyEvent(const MidiMessage& msg);
