@@ -169,6 +169,46 @@ Level Measure(int program, double rate) {
 
 double Db(double x) { return 20 * std::log10(std::max(x, 1e-12)); }
 
+// Share of the energy below 200 Hz while key 36 is held for 1 s at velocity
+// 100: the mono sum through a fourth-order low-pass (two 2nd-order
+// Butterworth sections) against the sum itself.
+double ShareBelow200Hz(int program) {
+  const double rate = 22050;
+  Instrument in;
+  in.q->SetSampleRate(rate);
+  in.q->SetBlockSize(512);
+  in.q->ResetProcessing();
+  in.q->SetActive(true);
+  EXPECT_TRUE(in.q->LoadProgramSlot(program));
+  in.q->HandleMidiMessage(Midi(0x90, 36, 100));
+  const double w = 2 * 3.14159265358979323846 * 200 / rate, alpha = std::sin(w) / (2 * std::sqrt(0.5));
+  const double a0 = 1 + alpha, b0 = (1 - std::cos(w)) / 2 / a0, b1 = (1 - std::cos(w)) / a0, b2 = b0;
+  const double a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
+  double z[2][2] = {};
+  double all = 0, low = 0;
+  std::vector<double> l(512), r(512);
+  for (int done = 0; done < int(rate);) {
+    const int n = std::min(512, int(rate) - done);
+    std::fill(l.begin(), l.end(), 0.0);
+    std::fill(r.begin(), r.end(), 0.0);
+    double* out[2] = {l.data(), r.data()};
+    in.q->ProcessBlock(nullptr, out, n);
+    for (int i = 0; i < n; ++i) {
+      double x = l[i] + r[i];
+      all += x * x;
+      for (auto& s : z) {  // transposed direct form II
+        const double y = b0 * x + s[0];
+        s[0] = b1 * x - a1 * y + s[1];
+        s[1] = b2 * x - a2 * y;
+        x = y;
+      }
+      low += x * x;
+    }
+    done += n;
+  }
+  return all > 0 ? low / all : 0;
+}
+
 }  // namespace
 
 // No program clips, and every program's loudness lies within 12 dB of the
@@ -245,6 +285,9 @@ TEST(FactoryBankSound, ProgramsFitTheirNames) {
         sweeps |= FormantSounds(v, f) && v[P(N("FM1Am F", f))] != 0 && v[P(N("FM1Sc F", f))] != kOff;
       }
       EXPECT_TRUE(sweeps) << "no formant moves";
+    }
+    if (Starts(p, "Bass:")) {
+      EXPECT_GT(ShareBelow200Hz(p), 0.5) << "the weight is not in the bass";
     }
     if (Contains(p, "MW")) {
       EXPECT_TRUE(UsesSource(v, {kWheel}, false)) << "the wheel does nothing";
