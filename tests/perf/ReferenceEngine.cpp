@@ -3,8 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include <cstring>
+#include <sstream>
+
+#include "ChunkBuffer.h"
 #include "FloatMode.h"
 #include "Quarvi.h"
+#include "VoiceState.h"
 
 namespace {
 
@@ -226,4 +231,59 @@ void ReferenceEngine::ProcessBlock(Quarvi& q, double** outputs, int nFrames) {
     remaining -= n;
   }
   if (clipped) q.mClipIndicator.store(true, std::memory_order_relaxed);
+}
+
+std::string ReferenceEngine::InstrumentDifference(Quarvi& a, Quarvi& b) {
+  std::ostringstream why;
+  auto num = [&](const char* name, double x, double y) {
+    if (why.tellp() == 0 && std::memcmp(&x, &y, sizeof x) != 0)
+      why << name << ": " << voice_state::Bits(x) << " vs " << voice_state::Bits(y);
+  };
+  auto integer = [&](const char* name, long x, long y) {
+    if (why.tellp() == 0 && x != y) why << name << ": " << x << " vs " << y;
+  };
+  for (int i = 0; i < a.NParams(); ++i) {
+    const std::string n = "parameter " + std::to_string(i);
+    num(n.c_str(), a.GetParam(i)->value, b.GetParam(i)->value);
+    integer((n + " formatter").c_str(), a.GetParam(i)->formatter == b.GetParam(i)->formatter, 1);
+  }
+  ChunkBuffer pa, pb;
+  a.SerializePresets(&pa);
+  b.SerializePresets(&pb);
+  integer("programs (size)", pa.Size(), pb.Size());
+  integer("programs (bytes)", pa.Size() == pb.Size() && std::memcmp(pa.Bytes(), pb.Bytes(), pa.Size()) == 0, 1);
+  integer("current program", a.mCurrentPreset, b.mCurrentPreset);
+  num("engine sample rate", a.mEngineSampleRate, b.mEngineSampleRate);
+  num("volume", a.mVolume, b.mVolume);
+  num("output gain", a.mOutputGain, b.mOutputGain);
+  integer("soft clip", a.mSoftClip, b.mSoftClip);
+  for (int j = 0; j < 3; ++j) {
+    integer("LFO sync", a.mLfoSync[j], b.mLfoSync[j]);
+    integer("display formant type", a.mDisplayFormantType[j].load(), b.mDisplayFormantType[j].load());
+  }
+  integer("clip indicator", a.mClipIndicator.load(), b.mClipIndicator.load());
+  integer("display dirty", a.mDisplayDirty.load(), b.mDisplayDirty.load());
+  integer("control block", a.mShared.controlBlockLength, b.mShared.controlBlockLength);
+  num("pitch bend", a.mShared.pitchBend, b.mShared.pitchBend);
+  num("pitch bend unipolar", a.mShared.pitchBendUnipolar, b.mShared.pitchBendUnipolar);
+  num("mod wheel", a.mShared.modWheel, b.mShared.modWheel);
+  num("sample clock", a.mShared.tempoClock.sampleClock, b.mShared.tempoClock.sampleClock);
+  integer("samples left in block", a.mSamplesLeftInBlock, b.mSamplesLeftInBlock);
+  const VoicePool &pa2 = a.mPool, &pb2 = b.mPool;
+  integer("voice mode", pa2.voiceMode, pb2.voiceMode);
+  integer("unison", pa2.unisonOn, pb2.unisonOn);
+  integer("poly count", pa2.polyCount, pb2.polyCount);
+  integer("unison count", pa2.unisonCount, pb2.unisonCount);
+  integer("active voices", pa2.activeVoiceCount, pb2.activeVoiceCount);
+  num("unison compensation", pa2.unisonCompensation, pb2.unisonCompensation);
+  num("unison phase spread", pa2.unisonPhaseSpread, pb2.unisonPhaseSpread);
+  integer("note serial", pa2.noteSerialCounter, pb2.noteSerialCounter);
+  integer("held keys", pa2.HeldCount(), pb2.HeldCount());
+  for (int k = 0; k < VoicePool::kKeys; ++k) integer("held velocity", pa2.HeldVelocity(k), pb2.HeldVelocity(k));
+  if (why.tellp() != 0) return why.str();
+  for (int v = 0; v < VoicePool::kSlots; ++v) {
+    const std::string d = voice_state::Difference(pa2.voices[v], pb2.voices[v]);
+    if (!d.empty()) return "voice " + std::to_string(v) + ": " + d;
+  }
+  return "";
 }

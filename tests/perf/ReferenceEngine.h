@@ -6,6 +6,7 @@
 // Quarvi) and is the yardstick the optimised render is held to: the tests
 // compare every sample of both, and the benchmarks report both side by side.
 #include <cstdint>
+#include <string>
 
 class Formant;
 class Oscillator;
@@ -33,4 +34,11 @@ class ReferenceEngine {
   // The instrument's render frame (what Quarvi::ProcessBlock does) over the
   // straightforward voices.
   static void ProcessBlock(Quarvi& q, double** outputs, int nFrames);
+
+  // Empty when two instruments are in the same state: every parameter value
+  // and display formatter, every program slot, the current program, the
+  // engine and voice-allocation fields and every field of every voice;
+  // otherwise the first difference. (The dispatch's memory of what it pushed
+  // is bookkeeping and left out.)
+  static std::string InstrumentDifference(Quarvi& a, Quarvi& b);
 };
