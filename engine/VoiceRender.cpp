@@ -53,8 +53,9 @@ struct Signature {
 
 int KindOf(const Formant& f) {
   if (!f.enabled) return kOff;
-  if (f.type == Formant::kRing) return kRing;
-  return f.type == Formant::kFixed ? kFixed : kPartial;
+  const int plain = f.bandwidth == 0 ? kPlain : 0;
+  if (f.type == Formant::kRing) return kRing | plain;
+  return (f.type == Formant::kFixed ? kFixed : kPartial) | plain;
 }
 
 // The group's formant set-up: what every lane must share. Whether the values
@@ -135,7 +136,7 @@ void StoreBack(const Group& g, Voice& v, int lane) {
       if (fl.kind == kOff) continue;
       Formant& f = osc.formant[j];
       f.value = fl.value[lane];
-      if (fl.kind == kRing) {
+      if ((fl.kind & ~kPlain) == kRing) {
         f.formantPhase = static_cast<uint32_t>(fl.phase[lane]);
         f.formantIncrement = fl.increment[lane];
       } else {

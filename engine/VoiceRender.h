@@ -13,8 +13,9 @@ namespace voicerender {
 constexpr int kMaxLanes = 4;  // AVX2: four doubles
 constexpr int kChunk = 64;    // samples per kernel call
 
-// What a formant slot does in a group (the same in every lane).
-enum Kind : int { kOff = -1, kFixed = 0, kPartial = 1, kRing = 2 };
+// What a formant slot does in a group (the same in every lane): the type,
+// plus kPlain when the bandwidth is 0, which makes the window exactly 1.
+enum Kind : int { kOff = -1, kFixed = 0, kPartial = 1, kRing = 2, kPlain = 8 };
 
 struct FormantLanes {
   int kind;

@@ -56,6 +56,7 @@ struct Avx2 {
   static I SetI(int32_t x) { return _mm_set1_epi32(x); }
   static I AddI(I a, I b) { return _mm_add_epi32(a, b); }
   static I AndI(I a, I b) { return _mm_and_si128(a, b); }
+  static bool SameI(I a, I b) { return _mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) == 0xFFFF; }
   static I Shift16(I a) { return _mm_srli_epi32(a, kPhaseToIndexShift); }
   static I MulLo(I a, I b) { return _mm_mullo_epi32(a, b); }
   // A gather merges into its destination register, so it waits for whatever

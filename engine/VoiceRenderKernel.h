@@ -19,7 +19,9 @@
 //   truncation: Admit lets a group in only when every ratio is positive and
 //   every ratio and ring increment stays below 2^30, where all of these agree.
 // - The window index is not masked to the table: Admit asks for a bandwidth
-//   within 0..1, which keeps it inside.
+//   within 0..1, which keeps it inside. At bandwidth 0 the window is the
+//   table's first entry, exactly 1, and multiplying by it changes nothing:
+//   such formants skip it.
 #include "VoiceRender.h"
 
 namespace voicerender {
@@ -61,12 +63,12 @@ struct Kernel {
         if (f.kind == kOff) continue;
         const D v = V::Load(f.value), s = V::Load(f.slope), bw = V::Load(f.bandwidth);
         ok = V::And(ok, V::And(Finite(v), Finite(s)));
-        ok = V::And(ok, V::And(V::CmpGe(bw, zero), V::CmpLe(bw, V::Set(1.0))));
+        if (!(f.kind & kPlain)) ok = V::And(ok, V::And(V::CmpGe(bw, zero), V::CmpLe(bw, V::Set(1.0))));
         const D a = V::Add(v, s), b = V::Add(v, V::Mul(n, s));
         const D vRoom = V::Mul(V::Set(1e-9), V::Add(Abs(v), V::Mul(n, Abs(s))));
         const D low = V::Sub(V::Min(a, b), vRoom), high = V::Add(V::Max(a, b), vRoom);
         ok = V::And(ok, V::CmpGt(low, zero));
-        switch (f.kind) {
+        switch (f.kind & ~kPlain) {
           case kFixed:
             ok = V::And(ok, V::And(V::CmpGt(incLow, zero), V::CmpLt(V::Div(high, incLow), limit)));
             break;
@@ -120,6 +122,7 @@ struct Kernel {
     return V::Trunc(V::Min(V::Max(r, V::Set(0.0)), V::Set(static_cast<double>(kMaxPitch))));
   }
 
+  template <bool kPulse>
   void OscillatorRun(const Group& g, OscillatorLanes& o) {
     const int n = g.n;
     D pitch = V::Load(o.pitch);
@@ -128,12 +131,19 @@ struct Kernel {
     I step = V::LoadI(o.increment);
     const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
     const double* pulseTable = g.waves->pulse;
+    // The pitch moves slowly: most samples look up the same table entries as
+    // the one before.
+    I lastIndex = V::SetI(-1);
     for (int i = 0; i < n; ++i) {
       pitch = V::Add(pitch, slope);
-      step = V::GatherI(g.increments, PitchIndex(pitch));
+      const I index = PitchIndex(pitch);
+      if (!V::SameI(index, lastIndex)) {
+        step = V::GatherI(g.increments, index);
+        lastIndex = index;
+      }
       V::Store(&stepd[i * L], V::ToDouble(step));
       V::StoreI(&phi[i * L], ph);
-      V::Store(&pulse[i * L], V::Gather(pulseTable, V::Shift16(ph)));
+      if (kPulse) V::Store(&pulse[i * L], V::Gather(pulseTable, V::Shift16(ph)));
       ph = V::AndI(V::AddI(ph, step), mask);
     }
     V::Store(o.pitch, pitch);
@@ -142,7 +152,7 @@ struct Kernel {
     V::StoreI(o.lastPhi, V::LoadI(&phi[(n - 1) * L]));
   }
 
-  template <bool kIsFixed>
+  template <bool kIsFixed, bool kWindow>
   void Harmonic(const Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
@@ -167,7 +177,7 @@ struct Kernel {
       const I fp = V::AndI(V::MulLo(k, p), mask);
       D s = V::Add(V::Mul(a, V::Gather(sine, V::Shift16(fp))),
                    V::Mul(h, V::Gather(sine, V::Shift16(V::AndI(V::AddI(fp, p), mask)))));
-      s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
+      if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
       const D toBus2 = V::Mul(s, send);
       V::Store(&bus2[i * L], V::Add(V::Load(&bus2[i * L]), toBus2));
       V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
@@ -176,6 +186,7 @@ struct Kernel {
     V::Store(f.lastRatio, r);
   }
 
+  template <bool kWindow>
   void Ring(const Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
@@ -192,7 +203,7 @@ struct Kernel {
       const D a = V::And(gain, V::CmpLe(V::ToDouble(fi), limit));
       fp = V::AndI(V::AddI(fp, fi), mask);
       D s = V::Mul(a, V::Gather(sine, V::Shift16(fp)));
-      s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
+      if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
       const D toBus2 = V::Mul(s, send);
       V::Store(&bus2[i * L], V::Add(V::Load(&bus2[i * L]), toBus2));
       V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
@@ -221,17 +232,31 @@ struct Kernel {
       V::Store(&bus2[i * L], zero);
     }
     for (OscillatorLanes& o : g.osc) {
-      OscillatorRun(g, o);
+      bool windowed = false;
+      for (const FormantLanes& f : o.formant) windowed = windowed || (f.kind != kOff && !(f.kind & kPlain));
+      if (windowed)
+        OscillatorRun<true>(g, o);
+      else
+        OscillatorRun<false>(g, o);
       for (FormantLanes& f : o.formant) {
         switch (f.kind) {
           case kFixed:
-            Harmonic<true>(g, f);
+            Harmonic<true, true>(g, f);
+            break;
+          case kFixed | kPlain:
+            Harmonic<true, false>(g, f);
             break;
           case kPartial:
-            Harmonic<false>(g, f);
+            Harmonic<false, true>(g, f);
+            break;
+          case kPartial | kPlain:
+            Harmonic<false, false>(g, f);
             break;
           case kRing:
-            Ring(g, f);
+            Ring<true>(g, f);
+            break;
+          case kRing | kPlain:
+            Ring<false>(g, f);
             break;
           default:
             break;

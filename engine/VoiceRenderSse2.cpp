@@ -46,6 +46,7 @@ struct Sse2 {
   static I SetI(int32_t x) { return _mm_set1_epi32(x); }
   static I AddI(I a, I b) { return _mm_add_epi32(a, b); }
   static I AndI(I a, I b) { return _mm_and_si128(a, b); }
+  static bool SameI(I a, I b) { return (_mm_movemask_epi8(_mm_cmpeq_epi32(a, b)) & 0xFF) == 0xFF; }
   static I Shift16(I a) { return _mm_srli_epi32(a, kPhaseToIndexShift); }
   // Low 32 bits of the products: SSE2 multiplies 32-bit elements 0 and 2.
   static I MulLo(I a, I b) {
