@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -73,6 +74,11 @@ Audio RenderScene(workload::Scene& s, workload::Engine e, int blocks) {
 }
 
 TEST(ReferenceRender, BenchmarkWorkloadsMatchBitForBit) {
+  // Which paths this processor runs, for the log: on one without AVX2 only
+  // the first two are compared.
+  std::string names;
+  for (RenderPath p : Paths()) names += std::string(" ") + Name(p);
+  std::printf("[          ] render paths compared:%s\n", names.c_str());
   struct {
     int voices, type;
   } const kWorkloads[] = {{1, Formant::kFixed}, {64, Formant::kFixed}, {64, Formant::kPartial}, {64, Formant::kRing}};
