@@ -104,6 +104,7 @@ class Formant {
     bus2 += s * send;
     bus1 += s - s * send;
   }
+
   // What the oscillator hands its formants for a run of samples: per sample
   // the fundamental phase before the advance, the increment (also as a
   // double) and the window table entry of the phase.
@@ -117,75 +118,8 @@ class Formant {
     double pulse[kMaxLength];
   };
 
-  // The same as a call of Sample for every sample of the run, with the
-  // formant's state held in registers and the type decided once. Every
-  // operation and its order are those of Sample, so the output is identical
-  // to the last bit. (Sample skips the window for an exact zero; multiplying
-  // the zero by the positive window gives the same zero, so this doesn't.)
-  void RenderRun(const Run& run, const WaveTables& w, double* __restrict bus1, double* __restrict bus2) {
-    if (type == kRing)
-      RenderRing(run, w, bus1, bus2);
-    else if (type == kFixed)
-      RenderHarmonic<true>(run, w, bus1, bus2);
-    else
-      RenderHarmonic<false>(run, w, bus1, bus2);
-  }
-
- private:
-  void RenderRing(const Run& run, const WaveTables& w, double* __restrict bus1, double* __restrict bus2) {
-    double v = value;
-    const double slope = valueSlope, g = gain, bw = bandwidth, sd = send;
-    const int64_t maxIncrement = run.maxIncrement;
-    uint32_t fp = formantPhase;
-    int64_t fi = formantIncrement;
-    for (int i = 0; i < run.length; ++i) {
-      v += slope;
-      fi = static_cast<int64_t>(run.incrementValue[i] * v);
-      const double a = fi <= maxIncrement ? g : 0.0;
-      fp = static_cast<uint32_t>((static_cast<uint64_t>(fp) + fi) & kPhaseMask);
-      double s = a * w.sine[fp >> kPhaseToIndexShift];
-      s = s * w.decay[static_cast<int>(run.pulse[i] * bw) & (kTableSize - 1)];
-      bus2[i] += s * sd;
-      bus1[i] += s - s * sd;
-    }
-    value = v;
-    formantPhase = fp;
-    formantIncrement = fi;
-  }
-
-  template <bool kIsFixed>
-  void RenderHarmonic(const Run& run, const WaveTables& w, double* __restrict bus1, double* __restrict bus2) {
-    double v = value;
-    const double slope = valueSlope, g = gain, bw = bandwidth, sd = send;
-    const int64_t maxIncrement = run.maxIncrement;
-    int64_t k = harmonic, fi = formantIncrement;
-    uint32_t fp = formantPhase;
-    for (int i = 0; i < run.length; ++i) {
-      const uint32_t phi = run.phase[i];
-      const int64_t inc = run.increment[i];
-      v += slope;
-      const double r = kIsFixed ? v / run.incrementValue[i] : v;
-      k = static_cast<int64_t>(r);
-      const double kd = static_cast<double>(k);
-      if (kd > r) --k;
-      fi = k * inc;
-      double a = 0.0, h = 0.0;
-      if (fi <= maxIncrement) {
-        a = g;
-        if (fi + inc <= maxIncrement) {
-          h = (r - static_cast<double>(k)) * g;
-          a = g - h;
-        }
-      }
-      fp = (static_cast<uint32_t>(k) * phi) & kPhaseMask;
-      double s = a * w.sine[fp >> kPhaseToIndexShift] + h * w.sine[((fp + phi) & kPhaseMask) >> kPhaseToIndexShift];
-      s = s * w.decay[static_cast<int>(run.pulse[i] * bw) & (kTableSize - 1)];
-      bus2[i] += s * sd;
-      bus1[i] += s - s * sd;
-    }
-    value = v;
-    harmonic = k;
-    formantIncrement = fi;
-    formantPhase = fp;
-  }
+  // The same as a call of Sample for every sample of the run, bit for bit,
+  // only faster: the type is decided once and the harmonic types compute two
+  // samples at a time.
+  void RenderRun(const Run& run, const WaveTables& w, double* __restrict bus1, double* __restrict bus2);
 };

@@ -4,6 +4,7 @@
 
 void Oscillator::SetSampleRate(double sr) {
   table = PhaseIncrementTableFor(sr);
+  waves = &GetWaveTables();
   pitchSlope = 0.0;
   currentPitch = kStartPitch;
   phase = 0;
@@ -41,33 +42,36 @@ inline double RoundHalfAway(double x) {
 
 void Oscillator::Render(double* bus1, double* bus2, int n) {
   if (!table) return;
-  const WaveTables& w = GetWaveTables();
+  const WaveTables& w = *waves;
   const int32_t* inc = table->inc;
   // The fundamental's phase and increment for each sample of a run come
   // first; then each enabled formant renders the whole run. Per sample the
   // formants still add into the buses in the order F1, F2, F3.
   Formant::Run run;
   run.maxIncrement = table->maxIncrement;
+  // Kept in locals for the run: the compiler cannot know that the tables
+  // don't alias the members.
+  double pitch = currentPitch;
+  const double slope = pitchSlope;
+  uint32_t ph = phase;
+  int32_t step = increment;
   while (n > 0) {
     const int m = n < Formant::Run::kMaxLength ? n : Formant::Run::kMaxLength;
     run.length = m;
     for (int i = 0; i < m; ++i) {
-      // A settled pitch (slope exactly 0) keeps the increment: skip the lookup.
-      if (pitchSlope != 0.0 || i == 0) {
-        currentPitch += pitchSlope;
-        const double p = RoundHalfAway(currentPitch);
-        if (p < 0)
-          increment = inc[0];
-        else if (p > kMaxPitch)
-          increment = inc[kMaxPitch];
-        else
-          increment = inc[static_cast<int>(p)];
-      }
-      run.phase[i] = phase;
-      run.increment[i] = increment;
-      run.incrementValue[i] = increment;
-      run.pulse[i] = w.pulse[phase >> kPhaseToIndexShift];
-      phase = (phase + static_cast<uint32_t>(increment)) & kPhaseMask;
+      pitch += slope;
+      const double p = RoundHalfAway(pitch);
+      if (p < 0)
+        step = inc[0];
+      else if (p > kMaxPitch)
+        step = inc[kMaxPitch];
+      else
+        step = inc[static_cast<int>(p)];
+      run.phase[i] = ph;
+      run.increment[i] = step;
+      run.incrementValue[i] = step;
+      run.pulse[i] = w.pulse[ph >> kPhaseToIndexShift];
+      ph = (ph + static_cast<uint32_t>(step)) & kPhaseMask;
     }
     for (Formant& f : formant)
       if (f.enabled) f.RenderRun(run, w, bus1, bus2);
@@ -75,6 +79,9 @@ void Oscillator::Render(double* bus1, double* bus2, int n) {
     bus2 += m;
     n -= m;
   }
+  currentPitch = pitch;
+  phase = ph;
+  increment = step;
 }
 
 void Oscillator::IdleAdvance(int n) {

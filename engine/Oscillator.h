@@ -26,6 +26,7 @@ class Oscillator {
   uint32_t phase = 0;  // 28-bit
   int32_t increment = 0;
   const PhaseIncrementTable* table = nullptr;
+  const WaveTables* waves = nullptr;  // fetched with the table, off the render path
 
   Oscillator() = default;
   Oscillator(const Oscillator&) = delete;
