@@ -253,6 +253,11 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
       members[count2++] = &b;
       ++v;
     }
-    RenderGroup(members, count2, width, lead, left, right, n);
+    // A voice on its own costs less without the lane set-up; two waste fewer
+    // lanes two wide.
+    if (count2 == 1)
+      a.RenderSingle(left, right, n);
+    else
+      RenderGroup(members, count2, count2 <= 2 ? 2 : width, lead, left, right, n);
   }
 }
