@@ -27,7 +27,8 @@ struct FormantLanes {
   double gain[kMaxLanes];
   double bandwidth[kMaxLanes];
   double send[kMaxLanes];
-  double lastRatio[kMaxLanes];   // out ("Fixed", "Partial"): the ratio of the last sample
+  int32_t lastHarmonic[kMaxLanes];  // out ("Fixed", "Partial"): the lower harmonic of the last sample
+  int32_t lastPhase[kMaxLanes];     // out ("Fixed", "Partial"): its phase
   int32_t phase[kMaxLanes];      // "Ring": running formant phase, in and out
   int32_t increment[kMaxLanes];  // out ("Ring"): the increment of the last sample
 };
@@ -37,7 +38,6 @@ struct OscillatorLanes {
   double slope[kMaxLanes];
   int32_t phase[kMaxLanes];
   int32_t increment[kMaxLanes];
-  int32_t lastPhi[kMaxLanes];  // out: the phase the last sample was rendered at
   FormantLanes formant[3];
 };
 

@@ -158,7 +158,6 @@ struct Kernel {
     V::Store(o.pitch, pitch);
     V::StoreI(o.phase, ph);
     V::StoreI(o.increment, step);
-    V::StoreI(o.lastPhi, V::LoadI(&phi[(n - 1) * L]));
   }
 
   template <bool kIsFixed, bool kWindow, bool kFits>
@@ -170,12 +169,12 @@ struct Kernel {
     const D slope = V::Load(f.slope), gain = V::Load(f.gain), bw = V::Load(f.bandwidth), send = V::Load(f.send);
     const D limit = V::Set(static_cast<double>(g.maxIncrement));
     const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
-    D r = v;
+    I k = V::SetI(0), fp = V::SetI(0);
     for (int i = 0; i < n; ++i) {
       v = V::Add(v, slope);
       const D inc = V::Load(&stepd[i * L]);
-      r = kIsFixed ? V::Div(v, inc) : v;
-      const I k = V::Trunc(r);  // floor: r is positive
+      const D r = kIsFixed ? V::Div(v, inc) : v;
+      k = V::Trunc(r);  // floor: r is positive
       const D kd = V::ToDouble(k);
       // Upper harmonic share; none when the upper harmonic is above the limit,
       // and nothing at all when the lower one is.
@@ -189,7 +188,7 @@ struct Kernel {
         a = V::And(V::Sub(gain, h), V::CmpLe(fi, limit));
       }
       const I p = V::LoadI(&phi[i * L]);
-      const I fp = V::AndI(V::MulLo(k, p), mask);
+      fp = V::AndI(V::MulLo(k, p), mask);
       D s = V::Add(V::Mul(a, V::Gather(sine, V::Shift16(fp))),
                    V::Mul(h, V::Gather(sine, V::Shift16(V::AndI(V::AddI(fp, p), mask)))));
       if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
@@ -198,7 +197,8 @@ struct Kernel {
       V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
     }
     V::Store(f.value, v);
-    V::Store(f.lastRatio, r);
+    V::StoreI(f.lastHarmonic, k);
+    V::StoreI(f.lastPhase, fp);
   }
 
   template <bool kWindow, bool kFits>
