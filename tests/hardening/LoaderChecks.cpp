@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -172,12 +173,15 @@ void CheckTexts(AEffect* e, Checker* c) {
 }
 
 void SendEvents(AEffect* e, const std::vector<VstMidiEvent>& midi) {
-  std::vector<uint8_t> storage(sizeof(VstEvents) + midi.size() * sizeof(VstEvent*), 0);
-  VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
-  list->numEvents = static_cast<VstInt32>(midi.size());
-  for (size_t i = 0; i < midi.size(); ++i) {
-    list->events[i] = reinterpret_cast<VstEvent*>(const_cast<VstMidiEvent*>(&midi[i]));
-  }
+  // The record is allocated as long as the list (it declares two slots).
+  std::vector<VstEvent*> pointers;
+  for (const VstMidiEvent& m : midi) pointers.push_back(reinterpret_cast<VstEvent*>(const_cast<VstMidiEvent*>(&m)));
+  const size_t head = offsetof(VstEvents, events);
+  std::vector<VstIntPtr> storage((head + (pointers.size() + 2) * sizeof(VstEvent*)) / sizeof(VstIntPtr) + 1, 0);
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(storage.data());
+  VstEvents* list = reinterpret_cast<VstEvents*>(bytes);
+  list->numEvents = static_cast<VstInt32>(pointers.size());
+  std::memcpy(bytes + head, pointers.data(), pointers.size() * sizeof(VstEvent*));
   Dispatch(e, effProcessEvents, 0, 0, list);
 }
 
@@ -249,25 +253,91 @@ std::vector<uint8_t> GetChunk(AEffect* e, int index) {
   return std::vector<uint8_t>(p, p + n);
 }
 
+bool SetChunk(AEffect* e, int index, const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> copy = bytes;
+  return Dispatch(e, effSetChunk, index, static_cast<VstIntPtr>(copy.size()), copy.data()) == 1;
+}
+
+std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  size_t at = 0;
+  while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+  return "(" + std::to_string(a.size()) + " and " + std::to_string(b.size()) + " bytes, first difference at " +
+         std::to_string(at) + ")";
+}
+
+// What a bank chunk says about each program: its name, whether it is set,
+// and the parameter values of its state. The program index and name that a
+// state records in its own header are left out: they tell which program was
+// current when the state was written, which a bank load changes.
+struct ProgramImage {
+  std::string name;
+  bool initialized = false;
+  std::vector<uint8_t> values;
+  bool operator==(const ProgramImage& o) const {
+    return name == o.name && initialized == o.initialized && values == o.values;
+  }
+};
+
+bool ParseBankChunk(const std::vector<uint8_t>& bytes, int programs, std::vector<ProgramImage>* out) {
+  ChunkBuffer chunk;
+  chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+  int pos = 0;
+  if (ReadChunkVersion(chunk, &pos) != kFrameworkVersion) return false;
+  constexpr int kTagAndIndex = 16;
+  constexpr int kValuesSize = 8 * kNumParams;
+  for (int p = 0; p < programs; ++p) {
+    ProgramImage image;
+    pos = chunk.GetStr(&image.name, pos);
+    pos = chunk.Get(&image.initialized, pos);
+    if (pos < 0) return false;
+    if (image.initialized) {
+      std::string stateName;
+      pos = chunk.GetStr(&stateName, pos + kTagAndIndex);
+      if (pos < 0 || pos + kValuesSize > chunk.Size()) return false;
+      image.values.assign(chunk.Bytes() + pos, chunk.Bytes() + pos + kValuesSize);
+      pos += kValuesSize;
+    }
+    out->push_back(image);
+  }
+  return pos == chunk.Size();
+}
+
+// Program chunk: get, set, get gives the same bytes. Bank chunk: the same
+// programs with the same values after loading it back, and from then on the
+// same bytes.
 void CheckChunkRoundTrip(AEffect* e, Checker* c, int index) {
   const char* kind = index == 0 ? "bank" : "program";
-  std::vector<uint8_t> first = GetChunk(e, index);
+  const std::vector<uint8_t> first = GetChunk(e, index);
   if (first.empty()) {
     c->Fail(std::string("no ") + kind + " chunk");
     return;
   }
-  std::vector<uint8_t> copy = first;
-  if (Dispatch(e, effSetChunk, index, static_cast<VstIntPtr>(copy.size()), copy.data()) != 1) {
+  if (!SetChunk(e, index, first)) {
     c->Fail(std::string("the ") + kind + " chunk just written does not load");
     return;
   }
-  std::vector<uint8_t> second = GetChunk(e, index);
-  if (second != first) {
-    size_t at = 0;
-    while (at < first.size() && at < second.size() && first[at] == second[at]) ++at;
-    c->Fail(std::string("the ") + kind + " chunk changes when loaded back (" + std::to_string(first.size()) +
-            " and " + std::to_string(second.size()) + " bytes, first difference at " + std::to_string(at) + ")");
+  const std::vector<uint8_t> second = GetChunk(e, index);
+  if (index != 0) {
+    if (second != first) c->Fail("the program chunk changes when loaded back " + FirstDifference(first, second));
+    return;
   }
+  std::vector<ProgramImage> before, after;
+  if (!ParseBankChunk(first, e->numPrograms, &before) || !ParseBankChunk(second, e->numPrograms, &after)) {
+    c->Fail("a bank chunk does not have the layout of a program list");
+    return;
+  }
+  for (size_t p = 0; p < before.size(); ++p) {
+    if (!(before[p] == after[p])) {
+      c->Fail("program " + std::to_string(p) + " of the bank chunk changes when loaded back");
+      return;
+    }
+  }
+  if (!SetChunk(e, index, second)) {
+    c->Fail("the bank chunk does not load a second time");
+    return;
+  }
+  const std::vector<uint8_t> third = GetChunk(e, index);
+  if (third != second) c->Fail("the bank chunk changes when loaded back a second time " + FirstDifference(second, third));
 }
 
 ChunkBuffer ToChunk(const uint8_t* data, size_t size) {
@@ -527,7 +597,8 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
       // The host's buffer: exactly the input, no byte more.
       std::vector<uint8_t> copy(data, data + size);
       const int index = target == LoaderTarget::BankChunk ? 0 : 1;
-      Dispatch(e, effSetChunk, index, static_cast<VstIntPtr>(size), copy.empty() ? &copy : copy.data());
+      uint8_t none = 0;
+      Dispatch(e, effSetChunk, index, static_cast<VstIntPtr>(size), copy.empty() ? &none : copy.data());
       break;
     }
     case LoaderTarget::Profile:
