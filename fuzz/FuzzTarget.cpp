@@ -54,6 +54,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   none.pluginFolder.clear();
   OverrideConfigLocations(&none);
   SetLoaderScratchFolder(gScratch);
+  // QUARVI_FUZZ_FRESH=1: a new instance for every input, as the replay test
+  // does (slower; for checking that a saved input fails on its own).
+  const char* fresh = std::getenv("QUARVI_FUZZ_FRESH");
+  SetLoaderInstanceReuse(!(fresh && *fresh == '1'));
   return 0;
 }
 

@@ -15,6 +15,7 @@
 #include "Quarvi.h"
 #include "Render.h"
 #include "Smf.h"
+#include "StateImage.h"
 #include "VstHost.h"
 #include "platform/ProfileDoc.h"
 
@@ -32,6 +33,8 @@ std::string& ScratchFolder() {
   static std::string folder;
   return folder;
 }
+
+bool gReuse = false;
 
 // ---- the host of the checked instances -------------------------------------------
 
@@ -266,15 +269,16 @@ std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uin
 }
 
 // What a bank chunk says about each program: its name, whether it is set,
-// and the parameter values of its state. The program index and name that a
-// state records in its own header are left out: they tell which program was
-// current when the state was written, which a bank load changes.
+// and its state: the layout tag and the parameter values. The program index
+// and name that a state records after its tag are left out: they tell which
+// program was current when the state was written, and loading a bank
+// stores every program again while another one is current.
 struct ProgramImage {
   std::string name;
   bool initialized = false;
-  std::vector<uint8_t> values;
+  std::vector<uint8_t> tag, values;
   bool operator==(const ProgramImage& o) const {
-    return name == o.name && initialized == o.initialized && values == o.values;
+    return name == o.name && initialized == o.initialized && tag == o.tag && values == o.values;
   }
 };
 
@@ -291,6 +295,8 @@ bool ParseBankChunk(const std::vector<uint8_t>& bytes, int programs, std::vector
     pos = chunk.Get(&image.initialized, pos);
     if (pos < 0) return false;
     if (image.initialized) {
+      if (pos + kTagAndIndex > chunk.Size()) return false;
+      image.tag.assign(chunk.Bytes() + pos, chunk.Bytes() + pos + kStateTagLength);
       std::string stateName;
       pos = chunk.GetStr(&stateName, pos + kTagAndIndex);
       if (pos < 0 || pos + kValuesSize > chunk.Size()) return false;
@@ -303,8 +309,7 @@ bool ParseBankChunk(const std::vector<uint8_t>& bytes, int programs, std::vector
 }
 
 // Program chunk: get, set, get gives the same bytes. Bank chunk: the same
-// programs with the same values after loading it back, and from then on the
-// same bytes.
+// bytes except for the current-program index and name inside each state.
 void CheckChunkRoundTrip(AEffect* e, Checker* c, int index) {
   const char* kind = index == 0 ? "bank" : "program";
   const std::vector<uint8_t> first = GetChunk(e, index);
@@ -332,12 +337,6 @@ void CheckChunkRoundTrip(AEffect* e, Checker* c, int index) {
       return;
     }
   }
-  if (!SetChunk(e, index, second)) {
-    c->Fail("the bank chunk does not load a second time");
-    return;
-  }
-  const std::vector<uint8_t> third = GetChunk(e, index);
-  if (third != second) c->Fail("the bank chunk changes when loaded back a second time " + FirstDifference(second, third));
 }
 
 ChunkBuffer ToChunk(const uint8_t* data, size_t size) {
@@ -521,6 +520,54 @@ bool LoaderTargetFromName(const std::string& name, LoaderTarget* target) {
 
 void SetLoaderScratchFolder(const std::string& folder) { ScratchFolder() = folder; }
 
+void SetLoaderInstanceReuse(bool reuse) { gReuse = reuse; }
+
+namespace {
+
+// The kept instance and what it was like when new.
+struct KeptInstance {
+  AEffect* effect = nullptr;
+  std::vector<IPlugPreset> presets;
+  Config settings;
+};
+
+KeptInstance& Kept() {
+  static KeptInstance kept;
+  return kept;
+}
+
+AEffect* AcquireInstance() {
+  if (!gReuse) return CreateCheckedInstance();
+  KeptInstance& k = Kept();
+  if (!k.effect) {
+    k.effect = CreateCheckedInstance();
+    if (!k.effect) return nullptr;
+    Quarvi* q = static_cast<Quarvi*>(PlugOf(k.effect));
+    for (int i = 0; i < q->NPresets(); ++i) k.presets.push_back(*q->GetPreset(i));
+    k.settings = q->Settings();
+    return k.effect;
+  }
+  AEffect* e = k.effect;
+  Quarvi* q = static_cast<Quarvi*>(PlugOf(e));
+  Dispatch(e, effMainsChanged, 0, 0);
+  q->Lock();
+  for (int i = 0; i < q->NPresets(); ++i) *q->GetPreset(i) = k.presets[static_cast<size_t>(i)];
+  q->Settings() = k.settings;
+  q->LoadProgramSlot(0);
+  q->Unlock();
+  // A sample rate change re-initialises every voice.
+  Dispatch(e, effSetBlockSize, 0, 1024);
+  Dispatch(e, effSetSampleRate, 0, 0, nullptr, 22050.0f);
+  Dispatch(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+  return e;
+}
+
+void ReleaseInstance(AEffect* e) {
+  if (!gReuse) CloseCheckedInstance(e);
+}
+
+}  // namespace
+
 AEffect* CreateCheckedInstance() { return VSTPluginMain(&CheckHost); }
 
 void CloseCheckedInstance(AEffect* effect) {
@@ -556,7 +603,7 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
     RunMidiFile(data, size, &c);
     return c.ok;
   }
-  AEffect* e = CreateCheckedInstance();
+  AEffect* e = AcquireInstance();
   if (!e) {
     c.Fail("VSTPluginMain made no instance");
     return false;
@@ -609,7 +656,7 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
   }
   std::string why;
   if (!CheckInstance(e, &why)) c.Fail(why);
-  CloseCheckedInstance(e);
+  ReleaseInstance(e);
   return c.ok;
 }
 

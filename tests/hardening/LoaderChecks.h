@@ -39,6 +39,13 @@ bool LoaderTargetFromName(const std::string& name, LoaderTarget* target);
 // (OverrideConfigLocations) before the first instance is made.
 void SetLoaderScratchFolder(const std::string& folder);
 
+// Fuzz targets keep one instance for all inputs and bring it back to the
+// state of a fresh one before each input (programs, current program, values,
+// settings; voices silenced and re-initialised): building an instance loads
+// the whole factory bank, which would cost more than the rest of a run. The
+// replay test builds a fresh instance for every input.
+void SetLoaderInstanceReuse(bool reuse);
+
 // Feeds one input to a fresh instance through the target's loader, whatever
 // the loader answers, then runs CheckInstance on it and closes it.
 bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::string* failure);
