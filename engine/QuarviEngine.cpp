@@ -20,6 +20,15 @@ constexpr int kAllSoundOff = 120;
 constexpr int kAllNotesOff = 123;
 constexpr int kFirstChannelMode = 120;
 
+// Controllers and pitch bend beyond the first control block of a buffer move
+// half a block later, so that they land on the nearest boundary rather than
+// the preceding one. Saturates instead of overflowing on absurd host offsets.
+inline int32_t ShiftHalfBlock(int32_t offset, int B) {
+  if (offset <= B) return offset;
+  const int64_t shifted = static_cast<int64_t>(offset) + B / 2;
+  return shifted > INT32_MAX ? INT32_MAX : static_cast<int32_t>(shifted);
+}
+
 }  // namespace
 
 void Quarvi::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
@@ -120,10 +129,8 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
         CaptureController(m.data1);
         break;
       }
-      // Controllers and pitch bend beyond the first control block land on the
-      // nearest boundary rather than the preceding one; notes and the sustain
-      // pedal keep their exact block.
-      if (m.data1 != kSustain && m.offset > B) m.offset += B / 2;
+      // Notes and the sustain pedal keep their exact block.
+      if (m.data1 != kSustain) m.offset = ShiftHalfBlock(m.offset, B);
       mMidiQueue.Add(m);
       break;
     case kProgramChange:
@@ -138,7 +145,7 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
       }
       break;
     case kPitchBend:
-      if (m.offset > B) m.offset += B / 2;
+      m.offset = ShiftHalfBlock(m.offset, B);
       mMidiQueue.Add(m);
       break;
     default:

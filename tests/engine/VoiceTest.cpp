@@ -432,3 +432,20 @@ TEST(AllocCounter, SeesAllocations) {
   ::operator delete[](b);
   EXPECT_EQ(scope.Count(), 2);
 }
+
+TEST(VoiceRender, LongerRequestThanABlockIsCutNotOverrun) {
+  Voice a, b;
+  for (Voice* v : {&a, &b}) {
+    SimpleSound(*v);
+    v->NoteOn(69, 127, 1, 69 * 128);
+    v->ControlUpdate();
+  }
+  std::vector<double> la(100, 0.0), ra(100, 0.0), lb(100, 0.0), rb(100, 0.0);
+  a.Render(la.data(), ra.data(), 100);
+  b.Render(lb.data(), rb.data(), 44);
+  b.Render(lb.data() + 44, rb.data() + 44, 44);
+  b.Render(lb.data() + 88, rb.data() + 88, 12);
+  EXPECT_EQ(la, lb);
+  EXPECT_EQ(ra, rb);
+  EXPECT_GT(Peak(la), 0.0);
+}

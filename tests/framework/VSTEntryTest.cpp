@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -143,6 +144,57 @@ TEST_F(VSTEntry, WholeBankRoundTripAndProgramChunkRename) {
   float* outs[2] = {l, r};
   effect->processReplacing(effect, nullptr, outs, 128);
   for (int i = 0; i < 128; ++i) ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i]));
+}
+
+// Whatever bytes a host hands back as a chunk, the instance survives and
+// every parameter stays within its range.
+TEST_F(VSTEntry, DamagedChunksLeaveAUsableInstance) {
+  const std::vector<uint8_t> bank = Chunk(0);
+  const std::vector<uint8_t> program = Chunk(1);
+  ASSERT_FALSE(bank.empty());
+  ASSERT_FALSE(program.empty());
+  std::mt19937 rng(11);
+  for (int round = 0; round < 200; ++round) {
+    const bool useBank = round % 2 == 0;
+    std::vector<uint8_t> c = useBank ? bank : program;
+    switch (round % 5) {
+      case 0:  // cut short
+        c.resize(rng() % c.size());
+        break;
+      case 1:  // a few bytes changed
+        for (int k = 0; k < 8; ++k) c[rng() % c.size()] = static_cast<uint8_t>(rng());
+        break;
+      case 2:  // length fields made huge or negative
+        for (size_t k = 8; k + 4 <= c.size(); k += 1 + rng() % 200) {
+          const uint32_t v = rng() % 2 ? 0x7FFFFFF0u : 0xFFFFFFFFu;
+          std::memcpy(c.data() + k, &v, 4);
+        }
+        break;
+      case 3:  // noise after a valid header
+        c.resize(8 + rng() % 4000);
+        for (size_t k = 8; k < c.size(); ++k) c[k] = static_cast<uint8_t>(rng());
+        break;
+      default:  // noise without a header
+        for (uint8_t& b : c) b = static_cast<uint8_t>(rng());
+        break;
+    }
+    if (c.empty()) c.push_back(0);
+    SetChunk(useBank ? 0 : 1, c);
+  }
+  for (int i = 0; i < 116; ++i) {
+    const IPlugParam* p = Plug()->GetParam(i);
+    EXPECT_TRUE(p->value >= p->min && p->value <= p->max) << i << " " << p->name << " = " << p->value;
+  }
+  const VstIntPtr current = Dispatch(effect, effGetProgram);
+  EXPECT_GE(current, 0);
+  EXPECT_LT(current, 64);
+  // A good bank still loads afterwards.
+  EXPECT_EQ(SetChunk(0, bank), 1);
+  Dispatch(effect, effMainsChanged, 0, 1);
+  float l[64], r[64];
+  float* outs[2] = {l, r};
+  effect->processReplacing(effect, nullptr, outs, 64);
+  for (int i = 0; i < 64; ++i) ASSERT_TRUE(std::isfinite(l[i]) && std::isfinite(r[i]));
 }
 
 TEST(VSTEntryThreads, ConcurrentCreationGivesSeparateInstances) {

@@ -13,8 +13,9 @@
 // block size, resume; check the effect record; select program 0; play a
 // chord and a melody note through processReplacing, then more through
 // processDoubleReplacing; take the bank and program chunks and give them back
-// (program chunk on another program, which takes its name; bank chunk, which
-// must read back identical); play again; close and unload.
+// (program chunk on another program, which takes its name; bank chunk on the
+// program it was taken on, which must read back identical); play again;
+// close and unload.
 //
 // Each check prints one line; the last line is "N passed, N failed".
 
@@ -150,6 +151,10 @@ int RunSession(const std::string& plugin, const std::string& out) {
   host.SetProgram(5);
   Check(host.SetChunk(1, program), "program chunk accepted on program 5");
   Check(host.ProgramName(5) == firstName, "program 5 renamed to '" + host.ProgramName(5) + "'");
+  // Each stored program state carries the current program's index and name
+  // at the time it was written: the bank reads back byte for byte when it is
+  // loaded with the same program current as when it was taken.
+  host.SetProgram(0);
   Check(host.SetChunk(0, bank), "bank chunk accepted");
   Check(host.GetChunk(0) == bank, "bank chunk reads back identical");
 
