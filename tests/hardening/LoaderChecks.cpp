@@ -390,7 +390,7 @@ void CheckProfileText(const std::string& text, Checker* c) {
   }
 }
 
-bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+bool WriteBytesToFile(const std::string& path, const uint8_t* data, size_t size) {
   std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
   if (!out) return false;
   out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -406,7 +406,7 @@ void RunProfile(AEffect* e, const uint8_t* data, size_t size, Checker* c) {
   // live instance does, then receives every controller.
   const std::string path =
       (std::filesystem::u8path(ScratchFolder()) / "quarvi.ini").make_preferred().u8string();
-  if (!WriteFile(path, data, size)) {
+  if (!WriteBytesToFile(path, data, size)) {
     c->Fail("cannot write the scratch settings file " + path);
     return;
   }
