@@ -56,6 +56,12 @@ struct ParamDispatch {
     int rowCount;
   };
 
+  // A control whose text changed with another parameter's value is pushed its
+  // own value again, so that the editor draws the new text.
+  static void RedrawControl(Quarvi& q, int index) {
+    if (q.GetGUI()) q.EditorSetControlsFromParam(index, q.GetParam(index)->value, false);
+  }
+
   // ---- instrument-level actions ---------------------------------------------
 
   static bool Nothing(Change&) { return true; }
@@ -97,6 +103,7 @@ struct ParamDispatch {
     q.mPool.ApplyVoiceMode();
     q.UpdateOutputGain();
     q.GetParam(ParamIndex::kVoices)->formatter = on ? FormatUnison : FormatVoices;
+    RedrawControl(q, ParamIndex::kVoices);
     return false;
   }
 
@@ -125,8 +132,9 @@ struct ParamDispatch {
   static bool LfoSync(Change& c) {
     const bool on = On(c.x);
     c.q.mLfoSync[c.block] = on;
-    c.q.GetParam(ParamIndex::kLfoRate1 + ParamIndex::kLfoStride * c.block)->formatter =
-        on ? FormatLfoSync : nullptr;
+    const int rate = ParamIndex::kLfoRate1 + ParamIndex::kLfoStride * c.block;
+    c.q.GetParam(rate)->formatter = on ? FormatLfoSync : nullptr;
+    RedrawControl(c.q, rate);
     return true;
   }
 
