@@ -12,3 +12,10 @@ set(CMAKE_SHARED_MODULE_PREFIX "")
 # add the DLLs whose functions are really used.
 target_link_libraries(quarvi_core PUBLIC
   user32 gdi32 comdlg32 shell32 ole32 advapi32 wininet kernel32)
+
+# The AVX2 render kernel: 64-bit mingw GCC does not align the stack for
+# 32-byte spills (SEH forbids realigning it), so its aligned AVX moves to stack
+# slots could fault. The assembler turns every aligned vector move into an
+# unaligned one, which costs nothing on aligned data.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/engine/VoiceRenderAvx2.cpp PROPERTIES
+  COMPILE_OPTIONS "-Wa,-muse-unaligned-vector-move")

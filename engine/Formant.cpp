@@ -9,7 +9,7 @@ void Formant::ControlUpdate(const PhaseIncrementTable& table, double msPerSample
   double target;
   if (type == kFixed) {
     // An absolute frequency, independent of the played key.
-    const double p = std::round(*fm1Source * fm1Pitch + fixedPitch + *fm2Source * fm2Pitch);
+    const double p = RoundHalfAway(*fm1Source * fm1Pitch + fixedPitch + *fm2Source * fm2Pitch);
     if (p < 0)
       target = table.inc[0];
     else if (p >= kMaxFixedPitch + 1)

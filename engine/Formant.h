@@ -1,8 +1,22 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 
 #include "EngineShared.h"
 #include "Tables.h"
+
+// Nearest integer, halves away from zero: std::round without a library call.
+// Exact: for |x| < 2^52 the fractional part x - trunc(x) is representable.
+inline double RoundHalfAway(double x) {
+  if (!(x > -4e15 && x < 4e15)) return std::round(x);
+  int64_t t = static_cast<int64_t>(x);
+  const double d = x - static_cast<double>(t);
+  if (d >= 0.5)
+    ++t;
+  else if (d <= -0.5)
+    --t;
+  return static_cast<double>(t);
+}
 
 // One formant generator of an oscillator. "Fixed" and "Partial" crossfade the
 // two harmonics of the fundamental either side of the formant centre, so every

@@ -24,21 +24,6 @@ void Oscillator::ControlUpdate(double basePitch) {
     if (f.enabled) f.ControlUpdate(*table, msPerSample);
 }
 
-namespace {
-// Nearest integer, halves away from zero, as std::round, without a library
-// call per sample. Exact: for |x| < 2^52 the fractional part x - trunc(x) is
-// representable.
-inline double RoundHalfAway(double x) {
-  if (!(x > -4e15 && x < 4e15)) return std::round(x);
-  int64_t t = static_cast<int64_t>(x);
-  const double d = x - static_cast<double>(t);
-  if (d >= 0.5)
-    ++t;
-  else if (d <= -0.5)
-    --t;
-  return static_cast<double>(t);
-}
-}  // namespace
 
 void Oscillator::Render(double* bus1, double* bus2, int n) {
   if (!table) return;

@@ -10,7 +10,9 @@
 // oscillator, formant, bus, LFO or envelope are written once per block layout
 // and the block number is handed to the actions.
 
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 #include "Formatters.h"
@@ -27,7 +29,25 @@ namespace {
 int Int(double x) { return TruncClamped(x, -1000000, 1000000); }
 bool On(double x) { return x >= 0.5; }
 
+std::atomic<bool> gStraightforward{false};
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Rows whose voice action depends on more than the value (envelope delays
+// shorten a running delay, LFO sync and rate rescale the running cycle) are
+// never held back in a bank load. Pushing the same value again changes
+// nothing for any row but an LFO at 0 Hz, whose counter it resets.
+bool IsLfoTiming(int index) {
+  return index >= ParamIndex::kLfoSync1 && index < ParamIndex::kLfoSync1 + 3 * ParamIndex::kLfoStride &&
+         ((index - ParamIndex::kLfoSync1) % ParamIndex::kLfoStride == 0 ||
+          (index - ParamIndex::kLfoRate1) % ParamIndex::kLfoStride == 0);
+}
+bool IsEnvelopeDelay(int index) { return index == 101 || index == 106; }
+
 }  // namespace
+
+void SetStraightforwardDispatch(bool on) { gStraightforward.store(on, std::memory_order_relaxed); }
+bool StraightforwardDispatch() { return gStraightforward.load(std::memory_order_relaxed); }
 
 struct ParamDispatch {
   // One change on its way through the tables.
@@ -75,7 +95,11 @@ struct ParamDispatch {
     if (std::isnan(c.x)) return false;
     const int k = TruncClamped(c.x, -1, VoiceModes::kModeCount);
     if (k < 0 || k >= VoiceModes::kModeCount || k == q.mPool.voiceMode) return false;
-    q.AllNotesOff();
+    // Within a bank load nothing plays and nothing that releasing reads
+    // changes between two of these: a second one would change nothing.
+    DispatchMemory& d = q.mDispatch;
+    if (!(d.bulkDepth > 0 && d.notesOffInBulk && !StraightforwardDispatch())) q.AllNotesOff();
+    if (d.bulkDepth > 0) d.notesOffInBulk = true;
     q.mPool.voiceMode = k;
     q.mPool.ApplyVoiceMode();
     q.UpdateOutputGain();
@@ -189,7 +213,54 @@ struct ParamDispatch {
     const Entry& e = TheMap().entries[index];
     Change c{q, index, e.block, p->value};
     if (!e.row->instrument(c) || !e.row->voice) return;
-    for (Voice& v : q.mPool.voices) e.row->voice(v, e.block, c.x);
+    DispatchMemory& d = q.mDispatch;
+    if (!StraightforwardDispatch()) {
+      // The voices hold this value already: pushing it again changes nothing
+      // (the instrument-level action above still ran).
+      if (d.known[index] && SameBits(d.pushed[index], p->value) && !(IsLfoTiming(index) && AtZeroHertz(q, e.block))) {
+        d.hasPending[index] = false;
+        return;
+      }
+      // In a bank load only the last program's value reaches the voices.
+      if (d.bulkDepth > 0 && !IsLfoTiming(index) && !IsEnvelopeDelay(index)) {
+        d.pending[index] = c.x;
+        d.pendingPlain[index] = p->value;
+        d.hasPending[index] = true;
+        return;
+      }
+    }
+    Push(q, index, c.x, p->value);
+  }
+
+  static void Push(Quarvi& q, int index, double x, double plain) {
+    DispatchMemory& d = q.mDispatch;
+    const Entry& e = TheMap().entries[index];
+    for (Voice& v : q.mPool.voices) e.row->voice(v, e.block, x);
+    d.pushed[index] = plain;
+    d.known[index] = true;
+    d.hasPending[index] = false;
+    if (!IsLfoTiming(index)) d.notesOffInBulk = false;
+  }
+
+  // The LFO of this block holds a rate of 0 Hz (or its rate was never pushed).
+  static bool AtZeroHertz(Quarvi& q, int lfo) {
+    const int rate = ParamIndex::kLfoRate1 + ParamIndex::kLfoStride * lfo;
+    const DispatchMemory& d = q.mDispatch;
+    return !d.known[rate] || !(d.pushed[rate] > 0);
+  }
+
+  // A bank load holds back value changes until its end: each program's
+  // values are overwritten by the next one's before anything reads them.
+  // Rows held back never depend on the voices' running state, except the
+  // envelope stage values, whose running stage reads them only when notes or
+  // the render move it on; neither happens under the lock of a bank load.
+  static void BeginBulk(Quarvi& q) { ++q.mDispatch.bulkDepth; }
+  static void EndBulk(Quarvi& q) {
+    DispatchMemory& d = q.mDispatch;
+    if (--d.bulkDepth > 0) return;
+    d.notesOffInBulk = false;
+    for (int i = 0; i < kParamTableSize; ++i)
+      if (d.hasPending[i]) Push(q, i, d.pending[i], d.pendingPlain[i]);
   }
 };
 
@@ -326,6 +397,14 @@ const D::Layout D::kLayouts[8] = {
 };
 
 void Quarvi::ParamChanged(int index) { ParamDispatch::Changed(*this, index); }
+
+int Quarvi::UnserializePresets(const ChunkBuffer& chunk, int pos) {
+  std::lock_guard<std::recursive_mutex> lock(Mutex());
+  ParamDispatch::BeginBulk(*this);
+  const int end = Synth::UnserializePresets(chunk, pos);
+  ParamDispatch::EndBulk(*this);
+  return end;
+}
 
 // The dispatch row that handles index, for checking the tables against the
 // parameter table; nullptr outside 0..115.

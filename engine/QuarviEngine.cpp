@@ -81,8 +81,7 @@ void Quarvi::ProcessBlock(double** /*inputs*/, double** outputs, int nFrames) {
 
     double* l = left + pos;
     double* r = right + pos;
-    const int active = mPool.activeVoiceCount;
-    for (int v = 0; v < active; ++v) mPool.voices[v].Render(l, r, n);
+    RenderVoices(mPool.voices, mPool.activeVoiceCount, l, r, n);
 
     if (ApplyOutputStage(l, r, n, g, mSoftClip)) clipped = true;
 

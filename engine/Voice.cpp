@@ -95,7 +95,9 @@ void Voice::ControlUpdate() {
   active = env[0].stage != Envelope::kIdle;
 }
 
-void Voice::Render(double* left, double* right, int n) {
+void Voice::Render(double* left, double* right, int n) { RenderVoices(this, 1, left, right, n); }
+
+void Voice::RenderSingle(double* left, double* right, int n) {
   if (!active) {
     if (freeRun) {
       osc[0].IdleAdvance(n);

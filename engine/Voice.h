@@ -91,8 +91,11 @@ class Voice {
   void SetSampleRate(double sr);
   // Once per control block.
   void ControlUpdate();
-  // Adds n samples (at most one control block) into the output channels.
+  // Adds n samples into the output channels (RenderVoices for this voice).
   void Render(double* left, double* right, int n);
+  // The same, one voice at a time without the vector kernels; RenderVoices
+  // takes it for a voice the kernels do not admit.
+  void RenderSingle(double* left, double* right, int n);
   // Starts a note; tunedPitch is the key's pitch in pitch steps (tuning applied).
   void NoteOn(int key, int velocity, int serial, int tunedPitch);
   // Releases all three envelopes.
@@ -102,3 +105,19 @@ class Voice {
   // The value behind a modulation source index; outside 1..18, "Off".
   const double* SourceFor(int index) const;
 };
+
+// Renders voices 0..count-1 of an array, each adding n samples into left and
+// right in slot order, exactly as Voice::Render of each voice in turn: an
+// inactive voice only advances its phases when it runs free. Voices that share
+// their formant set-up are rendered side by side in SIMD lanes.
+void RenderVoices(Voice* voices, int count, double* left, double* right, int n);
+
+// Which code RenderVoices runs. kAuto takes AVX2 when the processor has it and
+// SSE2 otherwise; the others force a path (tests and benchmarks compare them;
+// all give the same samples). kPerVoice is Voice::RenderSingle for every
+// voice. Process-wide; not for use while another thread renders.
+enum class RenderPath { kAuto, kPerVoice, kSse2, kAvx2 };
+void SetRenderPath(RenderPath path);
+// The path kAuto stands for, or the forced one.
+RenderPath CurrentRenderPath();
+bool RenderPathAvailable(RenderPath path);

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 
+#include "ParamDispatch.h"
 #include "Synth.h"
 #include "VoicePool.h"
 
@@ -24,6 +25,8 @@ class Quarvi : public Synth {
   // Parameters (instrument/ParamTable.cpp, engine/ParamDispatch.cpp)
   void SetupParameters() override;
   void ParamChanged(int index) override;
+  // A bank load: value changes reach the voices once, at its end.
+  int UnserializePresets(const ChunkBuffer& chunk, int pos) override;
 
   // State image (instrument/State.cpp)
   bool SerializeState(ChunkBuffer* chunk) override;
@@ -55,6 +58,7 @@ class Quarvi : public Synth {
 
  private:
   friend struct ParamDispatch;
+  friend class ReferenceEngine;  // the straightforward render the tests hold the engine to
 
   // Applies one queued MIDI message at a control-block boundary.
   void ApplyEvent(const MidiMessage& msg);
@@ -64,6 +68,7 @@ class Quarvi : public Synth {
   void UpdateOutputGain() { mOutputGain = mVolume * mPool.unisonCompensation; }
 
   VoicePool mPool;
+  DispatchMemory mDispatch;
   double mEngineSampleRate = 0.0;
   double mVolume = 1.0;
   double mOutputGain = 1.0;

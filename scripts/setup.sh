@@ -16,6 +16,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64
   wine wine64
   xvfb xauth
+  locales
 )
 # Packages installed without recommendations: wine32 would drag in a second
 # copy of half the desktop, ardour (only its VST scanner is used) ~1 GB more.
@@ -123,6 +124,20 @@ if [ ${#still[@]} -gt 0 ]; then
   log "still missing: ${still[*]}" >&2
   exit 1
 fi
+
+# Locales with a decimal comma and with Turkish case folding: the tests check
+# that numbers and names the instrument writes do not follow the process locale.
+ensure_locale() {  # name input charset
+  # locale -a lists names with the charset lower-cased and without dashes.
+  local want
+  want=$(echo "$1" | tr 'A-Z' 'a-z' | tr -d '-')
+  if ! locale -a 2>/dev/null | tr 'A-Z' 'a-z' | grep -qx "$want"; then
+    log "generating locale $1"
+    localedef -i "$2" -f "$3" "$1" >/dev/null 2>&1 || log "could not generate $1 (the tests that need it skip)"
+  fi
+}
+ensure_locale de_DE.UTF-8 de_DE UTF-8
+ensure_locale tr_TR.ISO-8859-9 tr_TR ISO-8859-9
 
 # Wine prefix. It must be made after wine32 is installed: a prefix created by
 # a 64-bit-only wine cannot load 32-bit programs, nor later even 64-bit ones.

@@ -1,18 +1,25 @@
 #pragma once
-// A voice scene rendered the way the instrument's render frame drives its
-// voices: host blocks cut into control blocks, a control update of every
-// voice at each boundary, then the voices rendered into the stereo sum.
+// The benchmark workloads: a voice scene rendered the way the instrument's
+// render frame drives its voices (host blocks cut into control blocks, a
+// control update of every voice at each boundary, then the voices rendered
+// into the stereo sum). Used by the benchmarks (bench/) and by the test that
+// holds the engine to the straightforward reference (tests/perf/).
+//   (a) one voice, "Fixed"   (b) 64 voices, "Fixed"
+//   (c) 64 voices, "Partial" (d) 64 voices, "Ring"
+// Every voice sounds both oscillators with all three formants of one type.
 #include <algorithm>
-#include <memory>
 
 #include "EngineShared.h"
 #include "FloatMode.h"
+#include "ReferenceEngine.h"
 #include "Voice.h"
 
-namespace bench {
+namespace workload {
 
 constexpr double kSampleRate = 48000.0;
 constexpr int kHostBlock = 64;
+
+enum class Engine { kOptimized, kReference };
 
 struct Scene {
   EngineShared shared;
@@ -67,7 +74,7 @@ struct Scene {
   }
 
   // One host block, as the render frame cuts it.
-  void RenderHostBlock() {
+  void RenderHostBlock(Engine engine = Engine::kOptimized) {
     ScopedFlushDenormals flush;
     const int B = shared.controlBlockLength;
     std::fill(left, left + kHostBlock, 0.0);
@@ -76,7 +83,12 @@ struct Scene {
     while (remaining > 0) {
       int n;
       if (samplesLeftInBlock <= 0) {
-        for (int v = 0; v < count; ++v) voices[v].ControlUpdate();
+        for (int v = 0; v < count; ++v) {
+          if (engine == Engine::kOptimized)
+            voices[v].ControlUpdate();
+          else
+            ReferenceEngine::VoiceControlUpdate(voices[v]);
+        }
         n = B;
         if (remaining < B) {
           samplesLeftInBlock = B - remaining;
@@ -90,7 +102,11 @@ struct Scene {
         samplesLeftInBlock -= remaining;
       }
       shared.tempoClock.Step(n);
-      for (int v = 0; v < count; ++v) voices[v].Render(left + pos, right + pos, n);
+      if (engine == Engine::kOptimized) {
+        RenderVoices(voices, count, left + pos, right + pos, n);
+      } else {
+        for (int v = 0; v < count; ++v) ReferenceEngine::VoiceRender(voices[v], left + pos, right + pos, n);
+      }
       pos += n;
       remaining -= n;
     }
@@ -99,4 +115,4 @@ struct Scene {
   int FormantsSounding() const { return count * 6; }
 };
 
-}  // namespace bench
+}  // namespace workload

@@ -1,0 +1,258 @@
+// RenderVoices: groups the voices that share their formant set-up and renders
+// each group with the vector kernel, one voice per lane; the rest one voice at
+// a time. The result is the same, bit for bit, as Voice::RenderSingle of
+// every voice in slot order: each lane computes exactly the per-sample
+// algorithm, and the voices' outputs are added into the stereo sum in slot
+// order, one voice after the other.
+#include "VoiceRender.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+
+#include "Voice.h"
+
+namespace voicerender {
+
+namespace {
+
+bool DetectAvx2() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();
+  // Also false when the operating system does not save the AVX registers.
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}
+
+const bool kHasAvx2 = DetectAvx2();
+
+}  // namespace
+
+bool ProcessorHasAvx2() { return kHasAvx2; }
+
+}  // namespace voicerender
+
+using namespace voicerender;
+
+namespace {
+
+std::atomic<int> gRenderPath{static_cast<int>(RenderPath::kAuto)};
+
+// What the kernels need to be the same in every lane of a group.
+struct Signature {
+  const PhaseIncrementTable* table;
+  const WaveTables* waves;
+  int kind[6];
+  bool operator==(const Signature& o) const {
+    return table == o.table && waves == o.waves && std::equal(kind, kind + 6, o.kind);
+  }
+};
+
+int KindOf(const Formant& f) {
+  if (!f.enabled) return kOff;
+  const int plain = f.bandwidth == 0 ? kPlain : 0;
+  if (f.type == Formant::kRing) return kRing | plain;
+  return (f.type == Formant::kFixed ? kFixed : kPartial) | plain;
+}
+
+// The group's formant set-up: what every lane must share. Whether the values
+// of a run suit the kernel is for the kernel's Admit to say.
+bool Describe(const Voice& v, Signature* sig) {
+  const Oscillator& o0 = v.osc[0];
+  const PhaseIncrementTable* table = o0.table;
+  if (!table || !o0.waves || v.osc[1].table != table || v.osc[1].waves != o0.waves) return false;
+  sig->table = table;
+  sig->waves = o0.waves;
+  for (int o = 0; o < 2; ++o)
+    for (int j = 0; j < 3; ++j) sig->kind[o * 3 + j] = KindOf(v.osc[o].formant[j]);
+  return true;
+}
+
+void IdleRender(Voice& v, int n) {
+  if (v.freeRun) {
+    v.osc[0].IdleAdvance(n);
+    v.osc[1].IdleAdvance(n);
+  }
+}
+
+double Mask(bool on) {
+  const uint64_t bits = on ? ~uint64_t{0} : 0;
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+void Load(Group& g, Voice* const* members, int width, const Signature& sig) {
+  for (int lane = 0; lane < width; ++lane) {
+    const Voice& v = *members[lane];
+    for (int o = 0; o < 2; ++o) {
+      const Oscillator& osc = v.osc[o];
+      OscillatorLanes& ol = g.osc[o];
+      ol.pitch[lane] = osc.currentPitch;
+      ol.slope[lane] = osc.pitchSlope;
+      ol.phase[lane] = static_cast<int32_t>(osc.phase);
+      ol.increment[lane] = osc.increment;
+      for (int j = 0; j < 3; ++j) {
+        FormantLanes& fl = ol.formant[j];
+        fl.kind = sig.kind[o * 3 + j];
+        if (fl.kind == kOff) continue;
+        const Formant& f = osc.formant[j];
+        fl.value[lane] = f.value;
+        fl.slope[lane] = f.valueSlope;
+        fl.gain[lane] = f.gain;
+        fl.bandwidth[lane] = f.bandwidth;
+        fl.send[lane] = f.send;
+        fl.phase[lane] = static_cast<int32_t>(f.formantPhase);
+        fl.increment[lane] = static_cast<int32_t>(f.formantIncrement);
+      }
+    }
+    const Envelope& e = v.env[0];
+    g.envLevel[lane] = e.level;
+    g.envTarget[lane] = e.target;
+    g.envCoefficient[lane] = e.coefficient;
+    const bool moving = e.stage == Envelope::kAttack || e.stage == Envelope::kDecay || e.stage == Envelope::kRelease;
+    g.envMoving[lane] = Mask(moving);
+    g.envRising[lane] = Mask(e.stage == Envelope::kAttack);
+    g.envFalling[lane] = Mask(e.stage == Envelope::kDecay || e.stage == Envelope::kRelease);
+    g.busGain[0][lane] = v.bus1Left;
+    g.busGain[1][lane] = v.bus1Right;
+    g.busGain[2][lane] = v.bus2Left;
+    g.busGain[3][lane] = v.bus2Right;
+  }
+}
+
+void StoreBack(const Group& g, Voice& v, int lane) {
+  for (int o = 0; o < 2; ++o) {
+    Oscillator& osc = v.osc[o];
+    const OscillatorLanes& ol = g.osc[o];
+    osc.currentPitch = ol.pitch[lane];
+    osc.phase = static_cast<uint32_t>(ol.phase[lane]);
+    osc.increment = ol.increment[lane];
+    for (int j = 0; j < 3; ++j) {
+      const FormantLanes& fl = ol.formant[j];
+      if (fl.kind == kOff) continue;
+      Formant& f = osc.formant[j];
+      f.value = fl.value[lane];
+      if ((fl.kind & ~kPlain) == kRing) {
+        f.formantPhase = static_cast<uint32_t>(fl.phase[lane]);
+        f.formantIncrement = fl.increment[lane];
+      } else {
+        // The state the last sample leaves, as the per-sample algorithm does.
+        const double r = fl.lastRatio[lane];
+        int64_t k = static_cast<int64_t>(r);
+        if (static_cast<double>(k) > r) --k;
+        f.harmonic = k;
+        f.formantIncrement = k * static_cast<int64_t>(ol.increment[lane]);
+        f.formantPhase = (static_cast<uint32_t>(k) * static_cast<uint32_t>(ol.lastPhi[lane])) & kPhaseMask;
+      }
+    }
+  }
+}
+
+void RenderGroup(Voice* const* voices, int count, int width, const Signature& sig, double* left, double* right,
+                 int n) {
+  Group g;
+  g.width = width;
+  g.count = count;
+  g.increments = sig.table->inc;
+  g.maxIncrement = sig.table->maxIncrement;
+  g.waves = sig.waves;
+  const bool avx2 = width == 4;
+  // Spare lanes compute a copy of the first voice and are thrown away.
+  Voice* members[kMaxLanes];
+  for (int lane = 0; lane < width; ++lane) members[lane] = voices[lane < count ? lane : 0];
+  for (int done = 0; done < n; done += kChunk) {
+    const int m = std::min(kChunk, n - done);
+    g.n = m;
+    Load(g, members, width, sig);
+    if (!(avx2 ? AdmitAvx2(g) : AdmitSse2(g))) {
+      // Values no parameter produces: the rest of the run one voice at a time.
+      for (int lane = 0; lane < count; ++lane) members[lane]->RenderSingle(left + done, right + done, n - done);
+      return;
+    }
+    // Envelope 1 steps once per sample; nothing else in the render reads it.
+    // A lane whose stage ends within the run is stepped one by one instead.
+    const int ended = avx2 ? EnvelopesAvx2(g) : EnvelopesSse2(g);
+    for (int lane = 0; lane < count; ++lane) {
+      Envelope& e = members[lane]->env[0];
+      // Any other stage (the delay, for one step after a trigger) goes one by
+      // one as well.
+      const bool known = e.stage == Envelope::kIdle || e.stage == Envelope::kAttack || e.stage == Envelope::kDecay ||
+                         e.stage == Envelope::kRelease;
+      if (known && !(ended >> lane & 1)) {
+        e.level = g.envLevel[lane];
+        continue;
+      }
+      for (int i = 0; i < m; ++i) {
+        e.Step();
+        g.envelope[i * width + lane] = e.level;
+      }
+    }
+    if (avx2)
+      RenderAvx2(g, left + done, right + done);
+    else
+      RenderSse2(g, left + done, right + done);
+    for (int lane = 0; lane < count; ++lane) StoreBack(g, *members[lane], lane);
+  }
+}
+
+}  // namespace
+
+void SetRenderPath(RenderPath path) { gRenderPath.store(static_cast<int>(path), std::memory_order_relaxed); }
+
+bool RenderPathAvailable(RenderPath path) { return path != RenderPath::kAvx2 || ProcessorHasAvx2(); }
+
+RenderPath CurrentRenderPath() {
+  const auto path = static_cast<RenderPath>(gRenderPath.load(std::memory_order_relaxed));
+  if (path == RenderPath::kAuto) return ProcessorHasAvx2() ? RenderPath::kAvx2 : RenderPath::kSse2;
+  if (path == RenderPath::kAvx2 && !ProcessorHasAvx2()) return RenderPath::kSse2;
+  return path;
+}
+
+void RenderVoices(Voice* voices, int count, double* left, double* right, int n) {
+  if (n <= 0) return;
+  const RenderPath path = CurrentRenderPath();
+  if (path == RenderPath::kPerVoice) {
+    for (int v = 0; v < count; ++v) voices[v].RenderSingle(left, right, n);
+    return;
+  }
+  const int width = path == RenderPath::kAvx2 ? 4 : 2;
+  Voice* members[kMaxLanes];
+  Signature lead, next;
+  int v = 0;
+  while (v < count) {
+    Voice& a = voices[v++];
+    if (!a.active) {
+      IdleRender(a, n);
+      continue;
+    }
+    if (a.blockLength <= 0) continue;  // no rate set: renders nothing
+    if (!Describe(a, &lead)) {
+      a.RenderSingle(left, right, n);
+      continue;
+    }
+    members[0] = &a;
+    int count2 = 1;
+    // Later voices join while they share the set-up; inactive ones in between
+    // add nothing, so they do not break the slot order of the sum.
+    while (count2 < width && v < count) {
+      Voice& b = voices[v];
+      if (!b.active) {
+        IdleRender(b, n);
+        ++v;
+        continue;
+      }
+      if (b.blockLength <= 0) {
+        ++v;
+        continue;
+      }
+      if (!Describe(b, &next) || !(next == lead)) break;
+      members[count2++] = &b;
+      ++v;
+    }
+    RenderGroup(members, count2, width, lead, left, right, n);
+  }
+}

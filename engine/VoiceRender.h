@@ -1,0 +1,82 @@
+#pragma once
+// Internal to the voice render (engine/VoiceRender*.cpp): a group of voices
+// rendered side by side, one voice per SIMD lane. The voices' render state is
+// copied into these lane arrays, the kernel renders a run of samples, and the
+// state is copied back, so that everything outside the render keeps working
+// on Voice, Oscillator and Formant as they are.
+#include <cstdint>
+
+#include "Tables.h"
+
+namespace voicerender {
+
+constexpr int kMaxLanes = 4;  // AVX2: four doubles
+constexpr int kChunk = 64;    // samples per kernel call
+
+// What a formant slot does in a group (the same in every lane): the type,
+// plus kPlain when the bandwidth is 0, which makes the window exactly 1.
+enum Kind : int { kOff = -1, kFixed = 0, kPartial = 1, kRing = 2, kPlain = 8 };
+
+struct FormantLanes {
+  int kind;
+  double value[kMaxLanes];
+  double slope[kMaxLanes];
+  double gain[kMaxLanes];
+  double bandwidth[kMaxLanes];
+  double send[kMaxLanes];
+  double lastRatio[kMaxLanes];   // out ("Fixed", "Partial"): the ratio of the last sample
+  int32_t phase[kMaxLanes];      // "Ring": running formant phase, in and out
+  int32_t increment[kMaxLanes];  // out ("Ring"): the increment of the last sample
+};
+
+struct OscillatorLanes {
+  double pitch[kMaxLanes];
+  double slope[kMaxLanes];
+  int32_t phase[kMaxLanes];
+  int32_t increment[kMaxLanes];
+  int32_t lastPhi[kMaxLanes];  // out: the phase the last sample was rendered at
+  FormantLanes formant[3];
+};
+
+struct Group {
+  int width;  // lanes of the kernel (2 or 4); lanes beyond count are copies of lane 0
+  int count;  // voices in the group
+  int n;      // samples, 1..kChunk
+  const int32_t* increments;
+  int32_t maxIncrement;
+  const WaveTables* waves;
+  OscillatorLanes osc[2];
+  double busGain[4][kMaxLanes];  // bus1Left, bus1Right, bus2Left, bus2Right
+  // Envelope 1: state in, level out; the masks (all bits set or clear) say
+  // whether the level moves and which end of its stage it must not reach.
+  double envLevel[kMaxLanes];
+  double envTarget[kMaxLanes];
+  double envCoefficient[kMaxLanes];
+  double envMoving[kMaxLanes];
+  double envRising[kMaxLanes];   // attack: ends at 1
+  double envFalling[kMaxLanes];  // decay, release: end at 0
+  double envelope[kChunk * kMaxLanes];  // [sample][lane]: envelope 1 level
+};
+
+// The kernels; all compute exactly what the per-sample algorithm computes.
+// Width 2 with SSE2 (every build has it), width 4 with AVX2 (only on a
+// processor that has it).
+//
+// Admits: true when every value of the run stays where the kernel's 32-bit
+// steps equal the algorithm's 64-bit ones (see VoiceRender.cpp). Changes
+// nothing.
+bool AdmitSse2(const Group& g);
+bool AdmitAvx2(const Group& g);
+// Envelope 1 of every lane for the run into envelope[] and envLevel[]. Returns
+// a bit per lane whose stage ended (or may have) within the run; those lanes'
+// results are void and the caller steps them one by one.
+int EnvelopesSse2(Group& g);
+int EnvelopesAvx2(Group& g);
+// Oscillators, formants, bus mix and envelope, added into left and right
+// (lanes 0..count-1 in order, per sample).
+void RenderSse2(Group& g, double* left, double* right);
+void RenderAvx2(Group& g, double* left, double* right);
+
+bool ProcessorHasAvx2();
+
+}  // namespace voicerender
