@@ -4,7 +4,7 @@
 // type, every LFO wave, soft clip, glide, pedal, pitch bend and mod wheel),
 // ProcessBlock must allocate nothing, take no lock beyond the plug-in lock
 // its caller holds, and hand the floating-point control register back as it
-// found it.
+// found it. The voices take each of their render paths in turn.
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
 
@@ -146,6 +146,9 @@ TEST(RealTime, EveryRenderPathAllocatesNothingLocksNothingAndKeepsTheFloatMode) 
     for (size_t i = 0; i < sizeof(selectors) / sizeof(selectors[0]); ++i) {
       in.Set(selectors[i].name, static_cast<double>((s + static_cast<int>(i)) % selectors[i].count));
     }
+    // Each render path of the voices in turn (where the processor has it).
+    const RenderPath path = s % 3 == 0 ? RenderPath::kPerVoice : (s % 3 == 1 ? RenderPath::kSse2 : RenderPath::kAvx2);
+    SetRenderPath(RenderPathAvailable(path) ? path : RenderPath::kAuto);
     const int n = blockSizes[s % 8];
     const int at = n > 1 ? (s * 13) % n : 0;
     in.Midi({{0x90, 48 + (s * 5) % 24, 40 + (s * 11) % 88, 0},
@@ -186,6 +189,7 @@ TEST(RealTime, EveryRenderPathAllocatesNothingLocksNothingAndKeepsTheFloatMode) 
     }
     clipped = in.q->TakeClipIndicator() || clipped;
   }
+  SetRenderPath(RenderPath::kAuto);
   EXPECT_EQ(allocations, 0) << firstProblem;
   if (LockCountingAvailable()) EXPECT_EQ(locks, 0) << firstProblem;
   EXPECT_EQ(modeChanges, 0) << firstProblem;
