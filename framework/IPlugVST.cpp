@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -628,8 +629,13 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 index, VstIntPtr length, void* ptr) {
 
 VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events) {
   if (!events) return 0;
+  // The record declares two event slots; hosts allocate it as long as the
+  // list. Index the list through a plain pointer: subscripting the declared
+  // two-element array past its end is undefined behaviour.
+  const VstEvent* const* list =
+      reinterpret_cast<const VstEvent* const*>(reinterpret_cast<const char*>(events) + offsetof(VstEvents, events));
   for (VstInt32 i = 0; i < events->numEvents; ++i) {
-    const VstEvent* ev = events->events[i];
+    const VstEvent* ev = list[i];
     if (!ev) continue;
     if (ev->type == kVstMidiType) {
       const VstMidiEvent* me = reinterpret_cast<const VstMidiEvent*>(ev);

@@ -1,6 +1,7 @@
 // Program files (fxp) and bank files (fxb): big-endian headers around the
 // little-endian state chunks of the plug-in.
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -56,6 +57,17 @@ float FloatFromBE(const ChunkBuffer& c, int pos) {
   float f;
   std::memcpy(&f, &bits, 4);
   return f;
+}
+
+// A normalized value of a parameter-list file, brought into 0..1: a damaged
+// file or another program may store anything, and SetFromNormalized (whose
+// callers pass 0..1) has no lower bound, so a value below 0 would leave the
+// parameter under its minimum. A NaN is passed on; SetFromNormalized stores
+// the minimum for it.
+double NormalizedFromBE(const ChunkBuffer& c, int pos) {
+  const float f = FloatFromBE(c, pos);
+  if (std::isnan(f)) return f;
+  return f < 0.0f ? 0.0 : (f > 1.0f ? 1.0 : static_cast<double>(f));
 }
 
 // The 28-byte name field; a field without a terminator gives 27 characters.
@@ -236,7 +248,7 @@ bool IPlugBase::LoadProgramFromMemory(const ChunkBuffer& file) {
     if (static_cast<int64_t>(kProgramHeaderSize) + 4 * static_cast<int64_t>(NParams()) > file.Size())
       return false;
     for (int i = 0; i < NParams(); ++i) {
-      mParams[i].SetFromNormalized(FloatFromBE(file, kProgramHeaderSize + 4 * i));
+      mParams[i].SetFromNormalized(NormalizedFromBE(file, kProgramHeaderSize + 4 * i));
     }
   } else {
     return false;
@@ -306,7 +318,7 @@ bool IPlugBase::LoadBankFromFile(const ChunkBuffer& file) {
       // A slot whose stored state cannot be read still receives this record.
       if (!LoadProgramSlot(i)) mCurrentPreset = i;
       for (int k = 0; k < n; ++k) {
-        mParams[k].SetFromNormalized(FloatFromBE(file, pos + kProgramHeaderSize + 4 * k));
+        mParams[k].SetFromNormalized(NormalizedFromBE(file, pos + kProgramHeaderSize + 4 * k));
       }
       ModifyCurrentPreset(name.c_str());
       pos += static_cast<int>(recordSize);

@@ -8,7 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 # Packages installed with their recommendations.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
-  clang
+  clang libclang-rt-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   libpng-dev zlib1g-dev libsndfile1-dev

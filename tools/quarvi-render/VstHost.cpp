@@ -49,12 +49,20 @@ bool VstHost::Load(const std::string& path, std::string* error) {
     *error = "'" + path + "' is not a VST2 plug-in (it exports neither VSTPluginMain nor main)";
     return false;
   }
-  tCreating = this;
-  AEffect* effect = entry(&VstHost::Callback);
-  tCreating = nullptr;
-  if (!effect || effect->magic != kEffectMagic) {
+  if (!Create(entry, error)) {
     mLibrary.Close();
     *error = "'" + path + "' did not create a VST2 effect";
+    return false;
+  }
+  return true;
+}
+
+bool VstHost::Create(VstPluginMainProc entry, std::string* error) {
+  tCreating = this;
+  AEffect* effect = entry ? entry(&VstHost::Callback) : nullptr;
+  tCreating = nullptr;
+  if (!effect || effect->magic != kEffectMagic) {
+    *error = "the entry point did not create a VST2 effect";
     return false;
   }
   effect->user = this;

@@ -29,6 +29,9 @@ class VstHost {
   // Loads the library, calls VSTPluginMain (or main) and checks the record.
   // On failure *error holds a one-line reason and nothing stays loaded.
   bool Load(const std::string& path, std::string* error);
+  // Creates the plug-in through an entry point that is already part of this
+  // process (a plug-in linked into the program, as the fuzz targets do).
+  bool Create(VstPluginMainProc entry, std::string* error);
   // effClose, then unloads the library. Safe to call twice.
   void Close();
 
