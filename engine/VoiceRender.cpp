@@ -170,13 +170,12 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
       for (int lane = 0; lane < count; ++lane) members[lane]->RenderSingle(left + done, right + done, n - done);
       return;
     }
-    // Envelope 1 steps once per sample; nothing else in the render reads it.
-    // A lane whose stage ends within the run is stepped one by one instead.
-    const int ended = avx2 ? EnvelopesAvx2(g) : EnvelopesSse2(g);
+    // Envelope 1 steps once per sample, alongside the oscillators; nothing in
+    // the render reads it before the mix. A lane whose stage ends within the
+    // run (or is in its delay step) is stepped one by one instead.
+    const int ended = avx2 ? FormantsAvx2(g) : FormantsSse2(g);
     for (int lane = 0; lane < count; ++lane) {
       Envelope& e = members[lane]->env[0];
-      // Any other stage (the delay, for one step after a trigger) goes one by
-      // one as well.
       const bool known = e.stage == Envelope::kIdle || e.stage == Envelope::kAttack || e.stage == Envelope::kDecay ||
                          e.stage == Envelope::kRelease;
       if (known && !(ended >> lane & 1)) {
@@ -189,9 +188,9 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
       }
     }
     if (avx2)
-      RenderAvx2(g, left + done, right + done);
+      MixAvx2(g, left + done, right + done);
     else
-      RenderSse2(g, left + done, right + done);
+      MixSse2(g, left + done, right + done);
     for (int lane = 0; lane < count; ++lane) StoreBack(g, *members[lane], lane);
   }
 }

@@ -59,6 +59,9 @@ struct Group {
   double envRising[kMaxLanes];   // attack: ends at 1
   double envFalling[kMaxLanes];  // decay, release: end at 0
   double envelope[kChunk * kMaxLanes];  // [sample][lane]: envelope 1 level
+  // The two buses of every lane, [sample][lane], between the two kernel steps.
+  double bus1[kChunk * kMaxLanes];
+  double bus2[kChunk * kMaxLanes];
 };
 
 // The kernels; all compute exactly what the per-sample algorithm computes.
@@ -70,15 +73,16 @@ struct Group {
 // nothing but the formants' fits flags.
 bool AdmitSse2(Group& g);
 bool AdmitAvx2(Group& g);
-// Envelope 1 of every lane for the run into envelope[] and envLevel[]. Returns
-// a bit per lane whose stage ended (or may have) within the run; those lanes'
-// results are void and the caller steps them one by one.
-int EnvelopesSse2(Group& g);
-int EnvelopesAvx2(Group& g);
-// Oscillators, formants, bus mix and envelope, added into left and right
-// (lanes 0..count-1 in order, per sample).
-void RenderSse2(Group& g, double* left, double* right);
-void RenderAvx2(Group& g, double* left, double* right);
+// Step 1: oscillators and formants into the buses, and envelope 1 of every
+// lane into envelope[] and envLevel[]. Returns a bit per lane whose envelope
+// stage ended (or may have) within the run; those lanes' envelope results are
+// void and the caller steps them one by one before step 2.
+int FormantsSse2(Group& g);
+int FormantsAvx2(Group& g);
+// Step 2: bus mix and envelope, added into left and right (lanes
+// 0..count-1 in order, per sample).
+void MixSse2(const Group& g, double* left, double* right);
+void MixAvx2(const Group& g, double* left, double* right);
 
 bool ProcessorHasAvx2();
 

@@ -69,10 +69,10 @@ struct Avx2 {
 }  // namespace
 
 bool AdmitAvx2(Group& g) { return Kernel<Avx2>::Admit(g); }
-int EnvelopesAvx2(Group& g) { return Kernel<Avx2>::Envelopes(g); }
-void RenderAvx2(Group& g, double* left, double* right) {
+int FormantsAvx2(Group& g) {
   Kernel<Avx2> kernel;
-  kernel.Render(g, left, right);
+  return kernel.Formants(g);
 }
+void MixAvx2(const Group& g, double* left, double* right) { Kernel<Avx2>::Mix(g, left, right); }
 
 }  // namespace voicerender

@@ -75,7 +75,8 @@ struct Kernel {
         D top;
         switch (f.kind & ~kPlain) {
           case kFixed:
-            ok = V::And(ok, V::And(V::CmpGt(incLow, zero), V::CmpLt(V::Div(high, incLow), limit)));
+            // high / incLow < 2^30, without the division (2^30 x is exact).
+            ok = V::And(ok, V::And(V::CmpGt(incLow, zero), V::CmpLt(high, V::Mul(limit, incLow))));
             top = V::Add(high, incHigh);
             break;
           case kPartial:
@@ -93,32 +94,12 @@ struct Kernel {
     return V::MoveMask(ok) == (1 << L) - 1;
   }
 
-  // ---- envelope 1 -------------------------------------------------------------
-
-  static int Envelopes(Group& g) {
-    D level = V::Load(g.envLevel);
-    const D target = V::Load(g.envTarget), coefficient = V::Load(g.envCoefficient);
-    const D moving = V::Load(g.envMoving), rising = V::Load(g.envRising), falling = V::Load(g.envFalling);
-    const D one = V::Set(1.0), zero = V::Set(0.0);
-    D ended = V::Set(0.0);
-    for (int i = 0; i < g.n; ++i) {
-      const D next = V::Add(level, V::Mul(V::Sub(target, level), coefficient));
-      ended = V::Or(ended, V::Or(V::And(rising, V::CmpGe(next, one)), V::And(falling, V::CmpLe(next, zero))));
-      level = V::Select(moving, next, level);
-      V::Store(&g.envelope[i * L], level);
-    }
-    V::Store(g.envLevel, level);
-    return V::MoveMask(ended);
-  }
-
   // ---- render -------------------------------------------------------------------
 
   // Per sample of the current oscillator, shared by its three formants.
   double stepd[kChunk * L];  // fundamental increment as a double
   int32_t phi[kChunk * L];   // fundamental phase before the sample's advance
   double pulse[kChunk * L];  // window table entry of the phase
-  double bus1[kChunk * L];
-  double bus2[kChunk * L];
 
   static I PitchIndex(D pitch) {
     // The pitch rounded to the nearest integer (halves away from zero) and
@@ -131,8 +112,29 @@ struct Kernel {
     return V::Trunc(V::Min(V::Max(r, V::Set(0.0)), V::Set(static_cast<double>(kMaxPitch))));
   }
 
-  template <bool kPulse>
-  void OscillatorRun(const Group& g, OscillatorLanes& o) {
+  // Envelope 1 of every lane, stepped alongside the first oscillator so that
+  // its chain of dependent steps overlaps the oscillator's work.
+  struct EnvelopeRun {
+    D level, target, coefficient, moving, rising, falling, ended;
+    explicit EnvelopeRun(const Group& g)
+        : level(V::Load(g.envLevel)),
+          target(V::Load(g.envTarget)),
+          coefficient(V::Load(g.envCoefficient)),
+          moving(V::Load(g.envMoving)),
+          rising(V::Load(g.envRising)),
+          falling(V::Load(g.envFalling)),
+          ended(V::Set(0.0)) {}
+    void Step(Group& g, int i) {
+      const D next = V::Add(level, V::Mul(V::Sub(target, level), coefficient));
+      ended = V::Or(ended, V::Or(V::And(rising, V::CmpGe(next, V::Set(1.0))),
+                                 V::And(falling, V::CmpLe(next, V::Set(0.0)))));
+      level = V::Select(moving, next, level);
+      V::Store(&g.envelope[i * L], level);
+    }
+  };
+
+  template <bool kPulse, bool kEnvelope>
+  void OscillatorRun(Group& g, OscillatorLanes& o, EnvelopeRun* env) {
     const int n = g.n;
     D pitch = V::Load(o.pitch);
     const D slope = V::Load(o.slope);
@@ -144,6 +146,7 @@ struct Kernel {
     // the one before.
     I lastIndex = V::SetI(-1);
     for (int i = 0; i < n; ++i) {
+      if (kEnvelope) env->Step(g, i);
       pitch = V::Add(pitch, slope);
       const I index = PitchIndex(pitch);
       if (!V::SameI(index, lastIndex)) {
@@ -161,7 +164,7 @@ struct Kernel {
   }
 
   template <bool kIsFixed, bool kWindow, bool kFits>
-  void Harmonic(const Group& g, FormantLanes& f) {
+  void Harmonic(Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
     const double* decay = g.waves->decay;
@@ -193,8 +196,8 @@ struct Kernel {
                    V::Mul(h, V::Gather(sine, V::Shift16(V::AndI(V::AddI(fp, p), mask)))));
       if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
       const D toBus2 = V::Mul(s, send);
-      V::Store(&bus2[i * L], V::Add(V::Load(&bus2[i * L]), toBus2));
-      V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
+      V::Store(&g.bus2[i * L], V::Add(V::Load(&g.bus2[i * L]), toBus2));
+      V::Store(&g.bus1[i * L], V::Add(V::Load(&g.bus1[i * L]), V::Sub(s, toBus2)));
     }
     V::Store(f.value, v);
     V::StoreI(f.lastHarmonic, k);
@@ -202,7 +205,7 @@ struct Kernel {
   }
 
   template <bool kWindow, bool kFits>
-  void Ring(const Group& g, FormantLanes& f) {
+  void Ring(Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
     const double* decay = g.waves->decay;
@@ -220,27 +223,16 @@ struct Kernel {
       D s = V::Mul(a, V::Gather(sine, V::Shift16(fp)));
       if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
       const D toBus2 = V::Mul(s, send);
-      V::Store(&bus2[i * L], V::Add(V::Load(&bus2[i * L]), toBus2));
-      V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
+      V::Store(&g.bus2[i * L], V::Add(V::Load(&g.bus2[i * L]), toBus2));
+      V::Store(&g.bus1[i * L], V::Add(V::Load(&g.bus1[i * L]), V::Sub(s, toBus2)));
     }
     V::Store(f.value, v);
     V::StoreI(f.phase, fp);
     V::StoreI(f.increment, fi);
   }
 
-  // What the voices add at sample i, one lane per voice.
-  struct Mix {
-    D l1, r1, l2, r2;
-    void At(const Kernel& k, const Group& g, int i, D* left, D* right) const {
-      const D e = V::Load(&g.envelope[i * L]);
-      const D b1 = V::Load(&k.bus1[i * L]), b2 = V::Load(&k.bus2[i * L]);
-      *left = V::Mul(V::Add(V::Mul(b2, l2), V::Mul(b1, l1)), e);
-      *right = V::Mul(V::Add(V::Mul(b2, r2), V::Mul(b1, r1)), e);
-    }
-  };
-
   template <bool kIsFixed, bool kWindow>
-  void Harmonic(const Group& g, FormantLanes& f) {
+  void Harmonic(Group& g, FormantLanes& f) {
     if (f.fits)
       Harmonic<kIsFixed, kWindow, true>(g, f);
     else
@@ -248,27 +240,38 @@ struct Kernel {
   }
 
   template <bool kWindow>
-  void Ring(const Group& g, FormantLanes& f) {
+  void Ring(Group& g, FormantLanes& f) {
     if (f.fits)
       Ring<kWindow, true>(g, f);
     else
       Ring<kWindow, false>(g, f);
   }
 
-  void Render(Group& g, double* left, double* right) {
+  // Step 1: both oscillators with their formants into the buses, and the
+  // envelope. Returns the lanes whose envelope stage may have ended.
+  int Formants(Group& g) {
     const int n = g.n;
     const D zero = V::Set(0.0);
     for (int i = 0; i < n; ++i) {
-      V::Store(&bus1[i * L], zero);
-      V::Store(&bus2[i * L], zero);
+      V::Store(&g.bus1[i * L], zero);
+      V::Store(&g.bus2[i * L], zero);
     }
-    for (OscillatorLanes& o : g.osc) {
+    EnvelopeRun env(g);
+    for (int oi = 0; oi < 2; ++oi) {
+      OscillatorLanes& o = g.osc[oi];
       bool windowed = false;
       for (const FormantLanes& f : o.formant) windowed = windowed || (f.kind != kOff && !(f.kind & kPlain));
-      if (windowed)
-        OscillatorRun<true>(g, o);
-      else
-        OscillatorRun<false>(g, o);
+      if (oi == 0) {
+        if (windowed)
+          OscillatorRun<true, true>(g, o, &env);
+        else
+          OscillatorRun<false, true>(g, o, &env);
+      } else {
+        if (windowed)
+          OscillatorRun<true, false>(g, o, nullptr);
+        else
+          OscillatorRun<false, false>(g, o, nullptr);
+      }
       for (FormantLanes& f : o.formant) {
         switch (f.kind) {
           case kFixed:
@@ -294,15 +297,30 @@ struct Kernel {
         }
       }
     }
-    // The voices' shares are added into the output one voice after the other:
-    // L samples at a time, transposed so that a vector holds one voice's
-    // samples.
-    const Mix mix{V::Load(g.busGain[0]), V::Load(g.busGain[1]), V::Load(g.busGain[2]), V::Load(g.busGain[3])};
+    V::Store(g.envLevel, env.level);
+    return V::MoveMask(env.ended);
+  }
+
+  // What the voices add at sample i, one lane per voice.
+  static void At(const Group& g, int i, D l1, D r1, D l2, D r2, D* left, D* right) {
+    const D e = V::Load(&g.envelope[i * L]);
+    const D b1 = V::Load(&g.bus1[i * L]), b2 = V::Load(&g.bus2[i * L]);
+    *left = V::Mul(V::Add(V::Mul(b2, l2), V::Mul(b1, l1)), e);
+    *right = V::Mul(V::Add(V::Mul(b2, r2), V::Mul(b1, r1)), e);
+  }
+
+  // Step 2: the voices' shares added into the output one voice after the
+  // other: L samples at a time, transposed so that a vector holds one voice's
+  // samples.
+  static void Mix(const Group& g, double* left, double* right) {
+    const int n = g.n;
+    const D l1 = V::Load(g.busGain[0]), r1 = V::Load(g.busGain[1]);
+    const D l2 = V::Load(g.busGain[2]), r2 = V::Load(g.busGain[3]);
     const int count = g.count;
     int i = 0;
     for (; i + L <= n; i += L) {
       D cl[L], cr[L];
-      for (int j = 0; j < L; ++j) mix.At(*this, g, i + j, &cl[j], &cr[j]);
+      for (int j = 0; j < L; ++j) At(g, i + j, l1, r1, l2, r2, &cl[j], &cr[j]);
       V::Transpose(cl);
       V::Transpose(cr);
       D l = V::Load(left + i), r = V::Load(right + i);
@@ -315,7 +333,7 @@ struct Kernel {
     }
     for (; i < n; ++i) {
       D cl, cr;
-      mix.At(*this, g, i, &cl, &cr);
+      At(g, i, l1, r1, l2, r2, &cl, &cr);
       double sl[L], sr[L];
       V::Store(sl, cl);
       V::Store(sr, cr);

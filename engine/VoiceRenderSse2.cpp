@@ -71,10 +71,10 @@ struct Sse2 {
 }  // namespace
 
 bool AdmitSse2(Group& g) { return Kernel<Sse2>::Admit(g); }
-int EnvelopesSse2(Group& g) { return Kernel<Sse2>::Envelopes(g); }
-void RenderSse2(Group& g, double* left, double* right) {
+int FormantsSse2(Group& g) {
   Kernel<Sse2> kernel;
-  kernel.Render(g, left, right);
+  return kernel.Formants(g);
 }
+void MixSse2(const Group& g, double* left, double* right) { Kernel<Sse2>::Mix(g, left, right); }
 
 }  // namespace voicerender
