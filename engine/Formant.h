@@ -11,10 +11,8 @@ inline double RoundHalfAway(double x) {
   if (!(x > -4e15 && x < 4e15)) return std::round(x);
   int64_t t = static_cast<int64_t>(x);
   const double d = x - static_cast<double>(t);
-  if (d >= 0.5)
-    ++t;
-  else if (d <= -0.5)
-    --t;
+  // Without branches: the fraction is as good as random.
+  t += static_cast<int64_t>(d >= 0.5) - static_cast<int64_t>(d <= -0.5);
   return static_cast<double>(t);
 }
 
