@@ -48,7 +48,9 @@ inline int64_t HarmonicSample(double r, uint32_t phi, int64_t inc, double pulse,
                               int64_t* incrementOut) {
   int64_t k = static_cast<int64_t>(r);
   if (static_cast<double>(k) > r) --k;
-  const int64_t fi = k * inc;
+  // Wrapping product: a near-zero fundamental gives a huge harmonic number,
+  // whose increment only has to compare above the limit.
+  const int64_t fi = static_cast<int64_t>(static_cast<uint64_t>(k) * static_cast<uint64_t>(static_cast<int64_t>(inc)));
   double a = 0.0, h = 0.0;
   if (fi <= p.maxIncrement) {
     a = p.gain;
