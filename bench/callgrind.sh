@@ -59,7 +59,7 @@ echo "(best: the path the processor takes, avx2 where it runs, else sse2)"
 
 echo
 echo "Instance creation (VSTPluginMain + effOpen, factory bank included): instructions"
-printf '%-16s %16s %16s %10s\n' dispatch "first instance" "each further" ratio
+printf '%-16s %16s %16s\n' dispatch "first instance" "each further"
 for mode in straightforward optimised; do
   arg=""
   [ "$mode" = straightforward ] && arg=straightforward

@@ -41,33 +41,32 @@ namespace {
 
 std::atomic<int> gRenderPath{static_cast<int>(RenderPath::kAuto)};
 
-// What the kernels need to be the same in every lane of a group.
+// What the kernels need to be the same in every lane of a group: the tables
+// and the kind of each of the six formant slots, four bits each (kind + 1).
 struct Signature {
   const PhaseIncrementTable* table;
   const WaveTables* waves;
-  int kind[6];
-  bool operator==(const Signature& o) const {
-    return table == o.table && waves == o.waves && std::equal(kind, kind + 6, o.kind);
-  }
+  uint32_t kinds;
+  int Kind(int slot) const { return static_cast<int>(kinds >> (4 * slot) & 15) - 1; }
+  bool operator==(const Signature& o) const { return table == o.table && waves == o.waves && kinds == o.kinds; }
 };
 
-int KindOf(const Formant& f) {
-  if (!f.enabled) return kOff;
-  const int plain = f.bandwidth == 0 ? kPlain : 0;
-  if (f.type == Formant::kRing) return kRing | plain;
-  return (f.type == Formant::kFixed ? kFixed : kPartial) | plain;
+uint32_t KindOf(const Formant& f) {
+  const int base = f.type == Formant::kRing ? kRing : (f.type == Formant::kFixed ? kFixed : kPartial);
+  const int kind = base | (f.bandwidth == 0 ? kPlain : 0);
+  return f.enabled ? static_cast<uint32_t>(kind + 1) : 0u;
 }
 
 // The group's formant set-up: what every lane must share. Whether the values
 // of a run suit the kernel is for the kernel's Admit to say.
 bool Describe(const Voice& v, Signature* sig) {
-  const Oscillator& o0 = v.osc[0];
+  const Oscillator &o0 = v.osc[0], &o1 = v.osc[1];
   const PhaseIncrementTable* table = o0.table;
-  if (!table || !o0.waves || v.osc[1].table != table || v.osc[1].waves != o0.waves) return false;
+  if (!table || !o0.waves || o1.table != table || o1.waves != o0.waves) return false;
   sig->table = table;
   sig->waves = o0.waves;
-  for (int o = 0; o < 2; ++o)
-    for (int j = 0; j < 3; ++j) sig->kind[o * 3 + j] = KindOf(v.osc[o].formant[j]);
+  sig->kinds = KindOf(o0.formant[0]) | KindOf(o0.formant[1]) << 4 | KindOf(o0.formant[2]) << 8 |
+               KindOf(o1.formant[0]) << 12 | KindOf(o1.formant[1]) << 16 | KindOf(o1.formant[2]) << 20;
   return true;
 }
 
@@ -97,7 +96,7 @@ void Load(Group& g, Voice* const* members, int width, const Signature& sig) {
       ol.increment[lane] = osc.increment;
       for (int j = 0; j < 3; ++j) {
         FormantLanes& fl = ol.formant[j];
-        fl.kind = sig.kind[o * 3 + j];
+        fl.kind = sig.Kind(o * 3 + j);
         if (fl.kind == kOff) continue;
         const Formant& f = osc.formant[j];
         fl.value[lane] = f.value;
@@ -141,12 +140,10 @@ void StoreBack(const Group& g, Voice& v, int lane) {
         f.formantIncrement = fl.increment[lane];
       } else {
         // The state the last sample leaves, as the per-sample algorithm does.
-        const double r = fl.lastRatio[lane];
-        int64_t k = static_cast<int64_t>(r);
-        if (static_cast<double>(k) > r) --k;
+        const int64_t k = fl.lastHarmonic[lane];
         f.harmonic = k;
         f.formantIncrement = k * static_cast<int64_t>(ol.increment[lane]);
-        f.formantPhase = (static_cast<uint32_t>(k) * static_cast<uint32_t>(ol.lastPhi[lane])) & kPhaseMask;
+        f.formantPhase = static_cast<uint32_t>(fl.lastPhase[lane]);
       }
     }
   }
@@ -253,6 +250,11 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
       members[count2++] = &b;
       ++v;
     }
-    RenderGroup(members, count2, width, lead, left, right, n);
+    // A voice on its own costs less without the lane set-up; two waste fewer
+    // lanes two wide.
+    if (count2 == 1)
+      a.RenderSingle(left, right, n);
+    else
+      RenderGroup(members, count2, count2 <= 2 ? 2 : width, lead, left, right, n);
   }
 }

@@ -19,12 +19,16 @@ enum Kind : int { kOff = -1, kFixed = 0, kPartial = 1, kRing = 2, kPlain = 8 };
 
 struct FormantLanes {
   int kind;
+  // Set by Admit: in every lane and sample of the run both harmonics (or the
+  // ring sine) stay below the increment limit, so the limit tests always pass.
+  bool fits;
   double value[kMaxLanes];
   double slope[kMaxLanes];
   double gain[kMaxLanes];
   double bandwidth[kMaxLanes];
   double send[kMaxLanes];
-  double lastRatio[kMaxLanes];   // out ("Fixed", "Partial"): the ratio of the last sample
+  int32_t lastHarmonic[kMaxLanes];  // out ("Fixed", "Partial"): the lower harmonic of the last sample
+  int32_t lastPhase[kMaxLanes];     // out ("Fixed", "Partial"): its phase
   int32_t phase[kMaxLanes];      // "Ring": running formant phase, in and out
   int32_t increment[kMaxLanes];  // out ("Ring"): the increment of the last sample
 };
@@ -34,7 +38,6 @@ struct OscillatorLanes {
   double slope[kMaxLanes];
   int32_t phase[kMaxLanes];
   int32_t increment[kMaxLanes];
-  int32_t lastPhi[kMaxLanes];  // out: the phase the last sample was rendered at
   FormantLanes formant[3];
 };
 
@@ -62,11 +65,11 @@ struct Group {
 // Width 2 with SSE2 (every build has it), width 4 with AVX2 (only on a
 // processor that has it).
 //
-// Admits: true when every value of the run stays where the kernel's 32-bit
+// Admit: true when every value of the run stays where the kernel's 32-bit
 // steps equal the algorithm's 64-bit ones (see VoiceRender.cpp). Changes
-// nothing.
-bool AdmitSse2(const Group& g);
-bool AdmitAvx2(const Group& g);
+// nothing but the formants' fits flags.
+bool AdmitSse2(Group& g);
+bool AdmitAvx2(Group& g);
 // Envelope 1 of every lane for the run into envelope[] and envLevel[]. Returns
 // a bit per lane whose stage ended (or may have) within the run; those lanes'
 // results are void and the caller steps them one by one.

@@ -42,12 +42,14 @@ struct Kernel {
     return V::Trunc(V::Min(V::Max(pitch, V::Set(0.0)), V::Set(static_cast<double>(kMaxPitch))));
   }
 
-  static bool Admit(const Group& g) {
+  static bool Admit(Group& g) {
     const D n = V::Set(static_cast<double>(g.n));
     const D limit = V::Set(1073741824.0);  // 2^30
     const D zero = V::Set(0.0);
     D ok = V::CmpEq(zero, zero);
-    for (const OscillatorLanes& o : g.osc) {
+    const D maxIncrement = V::Set(static_cast<double>(g.maxIncrement));
+    const D margin = V::Set(1.0 + 1e-9);
+    for (OscillatorLanes& o : g.osc) {
       const D pitch = V::Load(o.pitch), slope = V::Load(o.slope);
       ok = V::And(ok, V::And(Finite(pitch), Finite(slope)));
       // The pitch over the run, with room for the rounding to whole steps and
@@ -59,7 +61,7 @@ struct Kernel {
       const D safeLow = V::And(lowPitch, ok), safeHigh = V::And(highPitch, ok);
       const D incLow = V::ToDouble(V::GatherI(g.increments, ClampedIndex(safeLow)));
       const D incHigh = V::ToDouble(V::GatherI(g.increments, ClampedIndex(safeHigh)));
-      for (const FormantLanes& f : o.formant) {
+      for (FormantLanes& f : o.formant) {
         if (f.kind == kOff) continue;
         const D v = V::Load(f.value), s = V::Load(f.slope), bw = V::Load(f.bandwidth);
         ok = V::And(ok, V::And(Finite(v), Finite(s)));
@@ -68,17 +70,24 @@ struct Kernel {
         const D vRoom = V::Mul(V::Set(1e-9), V::Add(Abs(v), V::Mul(n, Abs(s))));
         const D low = V::Sub(V::Min(a, b), vRoom), high = V::Add(V::Max(a, b), vRoom);
         ok = V::And(ok, V::CmpGt(low, zero));
+        // The largest increment a harmonic (or the ring sine) can reach in
+        // the run: k <= r, and r * inc is the value for "Fixed".
+        D top;
         switch (f.kind & ~kPlain) {
           case kFixed:
             ok = V::And(ok, V::And(V::CmpGt(incLow, zero), V::CmpLt(V::Div(high, incLow), limit)));
+            top = V::Add(high, incHigh);
             break;
           case kPartial:
             ok = V::And(ok, V::CmpLt(high, limit));
+            top = V::Mul(V::Add(high, V::Set(1.0)), incHigh);
             break;
           default:
             ok = V::And(ok, V::CmpLt(V::Mul(high, incHigh), limit));
+            top = V::Mul(high, incHigh);
             break;
         }
+        f.fits = V::MoveMask(V::CmpLt(V::Mul(top, margin), maxIncrement)) == (1 << L) - 1;
       }
     }
     return V::MoveMask(ok) == (1 << L) - 1;
@@ -149,10 +158,9 @@ struct Kernel {
     V::Store(o.pitch, pitch);
     V::StoreI(o.phase, ph);
     V::StoreI(o.increment, step);
-    V::StoreI(o.lastPhi, V::LoadI(&phi[(n - 1) * L]));
   }
 
-  template <bool kIsFixed, bool kWindow>
+  template <bool kIsFixed, bool kWindow, bool kFits>
   void Harmonic(const Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
@@ -161,20 +169,26 @@ struct Kernel {
     const D slope = V::Load(f.slope), gain = V::Load(f.gain), bw = V::Load(f.bandwidth), send = V::Load(f.send);
     const D limit = V::Set(static_cast<double>(g.maxIncrement));
     const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
-    D r = v;
+    I k = V::SetI(0), fp = V::SetI(0);
     for (int i = 0; i < n; ++i) {
       v = V::Add(v, slope);
       const D inc = V::Load(&stepd[i * L]);
-      r = kIsFixed ? V::Div(v, inc) : v;
-      const I k = V::Trunc(r);  // floor: r is positive
+      const D r = kIsFixed ? V::Div(v, inc) : v;
+      k = V::Trunc(r);  // floor: r is positive
       const D kd = V::ToDouble(k);
-      const D fi = V::Mul(kd, inc);
       // Upper harmonic share; none when the upper harmonic is above the limit,
       // and nothing at all when the lower one is.
-      const D h = V::And(V::Mul(V::Sub(r, kd), gain), V::CmpLe(V::Add(fi, inc), limit));
-      const D a = V::And(V::Sub(gain, h), V::CmpLe(fi, limit));
+      D h = V::Mul(V::Sub(r, kd), gain);
+      D a;
+      if (kFits) {
+        a = V::Sub(gain, h);
+      } else {
+        const D fi = V::Mul(kd, inc);
+        h = V::And(h, V::CmpLe(V::Add(fi, inc), limit));
+        a = V::And(V::Sub(gain, h), V::CmpLe(fi, limit));
+      }
       const I p = V::LoadI(&phi[i * L]);
-      const I fp = V::AndI(V::MulLo(k, p), mask);
+      fp = V::AndI(V::MulLo(k, p), mask);
       D s = V::Add(V::Mul(a, V::Gather(sine, V::Shift16(fp))),
                    V::Mul(h, V::Gather(sine, V::Shift16(V::AndI(V::AddI(fp, p), mask)))));
       if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
@@ -183,10 +197,11 @@ struct Kernel {
       V::Store(&bus1[i * L], V::Add(V::Load(&bus1[i * L]), V::Sub(s, toBus2)));
     }
     V::Store(f.value, v);
-    V::Store(f.lastRatio, r);
+    V::StoreI(f.lastHarmonic, k);
+    V::StoreI(f.lastPhase, fp);
   }
 
-  template <bool kWindow>
+  template <bool kWindow, bool kFits>
   void Ring(const Group& g, FormantLanes& f) {
     const int n = g.n;
     const double* sine = g.waves->sine;
@@ -200,7 +215,7 @@ struct Kernel {
     for (int i = 0; i < n; ++i) {
       v = V::Add(v, slope);
       fi = V::Trunc(V::Mul(V::Load(&stepd[i * L]), v));
-      const D a = V::And(gain, V::CmpLe(V::ToDouble(fi), limit));
+      const D a = kFits ? gain : V::And(gain, V::CmpLe(V::ToDouble(fi), limit));
       fp = V::AndI(V::AddI(fp, fi), mask);
       D s = V::Mul(a, V::Gather(sine, V::Shift16(fp)));
       if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
@@ -223,6 +238,22 @@ struct Kernel {
       *right = V::Mul(V::Add(V::Mul(b2, r2), V::Mul(b1, r1)), e);
     }
   };
+
+  template <bool kIsFixed, bool kWindow>
+  void Harmonic(const Group& g, FormantLanes& f) {
+    if (f.fits)
+      Harmonic<kIsFixed, kWindow, true>(g, f);
+    else
+      Harmonic<kIsFixed, kWindow, false>(g, f);
+  }
+
+  template <bool kWindow>
+  void Ring(const Group& g, FormantLanes& f) {
+    if (f.fits)
+      Ring<kWindow, true>(g, f);
+    else
+      Ring<kWindow, false>(g, f);
+  }
 
   void Render(Group& g, double* left, double* right) {
     const int n = g.n;

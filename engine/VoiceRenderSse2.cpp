@@ -70,7 +70,7 @@ struct Sse2 {
 
 }  // namespace
 
-bool AdmitSse2(const Group& g) { return Kernel<Sse2>::Admit(g); }
+bool AdmitSse2(Group& g) { return Kernel<Sse2>::Admit(g); }
 int EnvelopesSse2(Group& g) { return Kernel<Sse2>::Envelopes(g); }
 void RenderSse2(Group& g, double* left, double* right) {
   Kernel<Sse2> kernel;

@@ -196,10 +196,12 @@ struct RandomVoices {
     const bool sameSetup = U() < 0.5;  // most instruments: one set-up for all voices
     int types[6];
     bool enabled[6];
+    double bandwidths[3];  // one parameter per formant slot, as the instrument has it
     for (int j = 0; j < 6; ++j) {
       types[j] = static_cast<int>(U() * 3);
       enabled[j] = U() < 0.8;
     }
+    for (double& b : bandwidths) b = U() < 0.2 ? 0.0 : U();
     for (Voice& v : voices) {
       v.Attach(&shared);
       v.SetSampleRate(rate);
@@ -213,7 +215,7 @@ struct RandomVoices {
           Formant& f = osc.formant[j];
           f.enabled = sameSetup ? enabled[o * 3 + j] : U() < 0.8;
           f.type = sameSetup ? types[o * 3 + j] : static_cast<int>(U() * 3);
-          f.bandwidth = U() < 0.2 ? 0.0 : U();
+          f.bandwidth = sameSetup ? bandwidths[j] : (U() < 0.2 ? 0.0 : U());
           f.fixedPitch = U() * 15873 * 1.1 - 300;
           f.partial = 1 + U() * 49;
           f.volume = U();
@@ -263,6 +265,7 @@ struct RandomVoices {
       if (U() < 0.01) v.osc[static_cast<int>(U() * 2)].formant[static_cast<int>(U() * 3)].type = static_cast<int>(U() * 3);
       if (U() < 0.003) v.osc[0].formant[0].partial = 1e12;  // far beyond any parameter
       if (U() < 0.003) v.osc[1].formant[2].partial = 1e-12;
+      if (U() < 0.002) v.osc[0].formant[1].bandwidth = U();  // a voice out of step with the others
     }
   }
 };
