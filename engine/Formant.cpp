@@ -172,7 +172,7 @@ static void RenderRingRun(Formant& f, const Formant::Run& run, const WaveTables&
   int64_t fi = f.formantIncrement;
   for (int i = 0; i < run.length; ++i) {
     v += slope;
-    fi = static_cast<int64_t>(run.incrementValue[i] * v);
+    { const double prod = run.incrementValue[i] * v; fi = prod >= 9.2e18 ? INT64_MAX : prod <= -9.2e18 ? INT64_MIN : static_cast<int64_t>(prod); }  // saturating: an absurd ratio only has to compare above the limit
     const double a = fi <= maxIncrement ? g : 0.0;
     fp = static_cast<uint32_t>((static_cast<uint64_t>(fp) + fi) & kPhaseMask);
     double s = a * w.sine[fp >> kPhaseToIndexShift];
