@@ -65,14 +65,18 @@ void ReferenceEngine::FormantSample(Formant& f, uint32_t phi, int32_t inc, int32
   f.value += f.valueSlope;
   double s;
   if (f.type == Formant::kRing) {
-    f.formantIncrement = static_cast<int64_t>(inc * f.value);
+    // Saturating: an absurd ratio must only compare above the limit.
+    const double product = inc * f.value;
+    f.formantIncrement = product >= 9.2e18 ? INT64_MAX : product <= -9.2e18 ? INT64_MIN : static_cast<int64_t>(product);
     const double a = f.formantIncrement <= maxIncrement ? f.gain : 0.0;
     f.formantPhase = static_cast<uint32_t>((f.formantPhase + static_cast<uint64_t>(f.formantIncrement)) % 268435456u);
     s = a * w.sine[f.formantPhase >> 16];
   } else {
     const double r = f.type == Formant::kFixed ? f.value / inc : f.value;
     f.harmonic = static_cast<int64_t>(std::floor(r));
-    f.formantIncrement = f.harmonic * inc;
+    // Wrapping product: a near-zero fundamental makes the harmonic number huge;
+    // such an increment only has to compare above the limit.
+    f.formantIncrement = static_cast<int64_t>(static_cast<uint64_t>(f.harmonic) * static_cast<uint64_t>(static_cast<int64_t>(inc)));
     double a = 0.0, h = 0.0;
     if (f.formantIncrement <= maxIncrement) {
       a = f.gain;
