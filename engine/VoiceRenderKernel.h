@@ -163,21 +163,29 @@ struct Kernel {
     V::StoreI(o.increment, step);
   }
 
+  // What every formant reads per sample from its oscillator and the tables.
+  struct SampleInputs {
+    const double* sine;
+    const double* decay;
+    D limit;
+    I mask;
+  };
+
+  // "Fixed" (kIsFixed) and "Partial": one sample at a time, state in
+  // registers.
   template <bool kIsFixed, bool kWindow, bool kFits>
-  void Harmonic(Group& g, FormantLanes& f) {
-    const int n = g.n;
-    const double* sine = g.waves->sine;
-    const double* decay = g.waves->decay;
-    D v = V::Load(f.value);
-    const D slope = V::Load(f.slope), gain = V::Load(f.gain), bw = V::Load(f.bandwidth), send = V::Load(f.send);
-    const D limit = V::Set(static_cast<double>(g.maxIncrement));
-    const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
-    I k = V::SetI(0), fp = V::SetI(0);
-    for (int i = 0; i < n; ++i) {
+  struct Harmonic {
+    D v, slope, gain, bw, send;
+    explicit Harmonic(const FormantLanes& f)
+        : v(V::Load(f.value)),
+          slope(V::Load(f.slope)),
+          gain(V::Load(f.gain)),
+          bw(V::Load(f.bandwidth)),
+          send(V::Load(f.send)) {}
+    D Sample(const SampleInputs& in, D inc, I p, const double* pulse) {
       v = V::Add(v, slope);
-      const D inc = V::Load(&stepd[i * L]);
       const D r = kIsFixed ? V::Div(v, inc) : v;
-      k = V::Trunc(r);  // floor: r is positive
+      const I k = V::Trunc(r);  // floor: r is positive
       const D kd = V::ToDouble(k);
       // Upper harmonic share; none when the upper harmonic is above the limit,
       // and nothing at all when the lower one is.
@@ -187,65 +195,150 @@ struct Kernel {
         a = V::Sub(gain, h);
       } else {
         const D fi = V::Mul(kd, inc);
-        h = V::And(h, V::CmpLe(V::Add(fi, inc), limit));
-        a = V::And(V::Sub(gain, h), V::CmpLe(fi, limit));
+        h = V::And(h, V::CmpLe(V::Add(fi, inc), in.limit));
+        a = V::And(V::Sub(gain, h), V::CmpLe(fi, in.limit));
       }
-      const I p = V::LoadI(&phi[i * L]);
-      fp = V::AndI(V::MulLo(k, p), mask);
-      D s = V::Add(V::Mul(a, V::Gather(sine, V::Shift16(fp))),
-                   V::Mul(h, V::Gather(sine, V::Shift16(V::AndI(V::AddI(fp, p), mask)))));
-      if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
-      const D toBus2 = V::Mul(s, send);
-      V::Store(&g.bus2[i * L], V::Add(V::Load(&g.bus2[i * L]), toBus2));
-      V::Store(&g.bus1[i * L], V::Add(V::Load(&g.bus1[i * L]), V::Sub(s, toBus2)));
+      const I fp = V::AndI(V::MulLo(k, p), in.mask);
+      D s = V::Add(V::Mul(a, V::Gather(in.sine, V::Shift16(fp))),
+                   V::Mul(h, V::Gather(in.sine, V::Shift16(V::AndI(V::AddI(fp, p), in.mask)))));
+      if (kWindow) s = V::Mul(s, V::Gather(in.decay, V::Trunc(V::Mul(V::Load(pulse), bw))));
+      return s;
     }
-    V::Store(f.value, v);
-    V::StoreI(f.lastHarmonic, k);
-    V::StoreI(f.lastPhase, fp);
-  }
+    // The last sample's harmonic and its phase, computed again from the
+    // last value rather than carried through the loop.
+    void Finish(FormantLanes& f, const SampleInputs& in, D inc, I p) const {
+      V::Store(f.value, v);
+      const I k = V::Trunc(kIsFixed ? V::Div(v, inc) : v);
+      V::StoreI(f.lastHarmonic, k);
+      V::StoreI(f.lastPhase, V::AndI(V::MulLo(k, p), in.mask));
+    }
+  };
 
+  // "Ring": its own phase.
   template <bool kWindow, bool kFits>
-  void Ring(Group& g, FormantLanes& f) {
-    const int n = g.n;
-    const double* sine = g.waves->sine;
-    const double* decay = g.waves->decay;
-    D v = V::Load(f.value);
-    const D slope = V::Load(f.slope), gain = V::Load(f.gain), bw = V::Load(f.bandwidth), send = V::Load(f.send);
-    const D limit = V::Set(static_cast<double>(g.maxIncrement));
-    const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
-    I fp = V::LoadI(f.phase);
-    I fi = V::LoadI(f.increment);
-    for (int i = 0; i < n; ++i) {
+  struct Ring {
+    D v, slope, gain, bw, send;
+    I fp, fi;
+    explicit Ring(const FormantLanes& f)
+        : v(V::Load(f.value)),
+          slope(V::Load(f.slope)),
+          gain(V::Load(f.gain)),
+          bw(V::Load(f.bandwidth)),
+          send(V::Load(f.send)),
+          fp(V::LoadI(f.phase)),
+          fi(V::LoadI(f.increment)) {}
+    D Sample(const SampleInputs& in, D inc, I, const double* pulse) {
       v = V::Add(v, slope);
-      fi = V::Trunc(V::Mul(V::Load(&stepd[i * L]), v));
-      const D a = kFits ? gain : V::And(gain, V::CmpLe(V::ToDouble(fi), limit));
-      fp = V::AndI(V::AddI(fp, fi), mask);
-      D s = V::Mul(a, V::Gather(sine, V::Shift16(fp)));
-      if (kWindow) s = V::Mul(s, V::Gather(decay, V::Trunc(V::Mul(V::Load(&pulse[i * L]), bw))));
-      const D toBus2 = V::Mul(s, send);
+      fi = V::Trunc(V::Mul(inc, v));
+      const D a = kFits ? gain : V::And(gain, V::CmpLe(V::ToDouble(fi), in.limit));
+      fp = V::AndI(V::AddI(fp, fi), in.mask);
+      D s = V::Mul(a, V::Gather(in.sine, V::Shift16(fp)));
+      if (kWindow) s = V::Mul(s, V::Gather(in.decay, V::Trunc(V::Mul(V::Load(pulse), bw))));
+      return s;
+    }
+    void Finish(FormantLanes& f, const SampleInputs&, D, I) const {
+      V::Store(f.value, v);
+      V::StoreI(f.phase, fp);
+      V::StoreI(f.increment, fi);
+    }
+  };
+
+  SampleInputs Inputs(const Group& g) const {
+    return {g.waves->sine, g.waves->decay, V::Set(static_cast<double>(g.maxIncrement)),
+            V::SetI(static_cast<int32_t>(kPhaseMask))};
+  }
+
+  // One formant into the buses: bus 2 gets s * send, bus 1 the rest.
+  template <class F>
+  void One(Group& g, FormantLanes& f) {
+    const SampleInputs in = Inputs(g);
+    F x(f);
+    for (int i = 0; i < g.n; ++i) {
+      const D s = x.Sample(in, V::Load(&stepd[i * L]), V::LoadI(&phi[i * L]), &pulse[i * L]);
+      const D toBus2 = V::Mul(s, x.send);
       V::Store(&g.bus2[i * L], V::Add(V::Load(&g.bus2[i * L]), toBus2));
       V::Store(&g.bus1[i * L], V::Add(V::Load(&g.bus1[i * L]), V::Sub(s, toBus2)));
     }
-    V::Store(f.value, v);
-    V::StoreI(f.phase, fp);
-    V::StoreI(f.increment, fi);
+    const int last = (g.n - 1) * L;
+    x.Finish(f, in, V::Load(&stepd[last]), V::LoadI(&phi[last]));
   }
 
-  template <bool kIsFixed, bool kWindow>
-  void Harmonic(Group& g, FormantLanes& f) {
-    if (f.fits)
-      Harmonic<kIsFixed, kWindow, true>(g, f);
-    else
-      Harmonic<kIsFixed, kWindow, false>(g, f);
+  // The oscillator's three formants of one kind in one pass: the oscillator's
+  // values and the buses are read and written once per sample. Each bus still
+  // receives F1, F2, F3 in this order.
+  template <class F>
+  void Three(Group& g, FormantLanes* f) {
+    const SampleInputs in = Inputs(g);
+    F x0(f[0]), x1(f[1]), x2(f[2]);
+    for (int i = 0; i < g.n; ++i) {
+      const D inc = V::Load(&stepd[i * L]);
+      const I p = V::LoadI(&phi[i * L]);
+      D b1 = V::Load(&g.bus1[i * L]), b2 = V::Load(&g.bus2[i * L]);
+      const D s0 = x0.Sample(in, inc, p, &pulse[i * L]);
+      const D t0 = V::Mul(s0, x0.send);
+      b2 = V::Add(b2, t0);
+      b1 = V::Add(b1, V::Sub(s0, t0));
+      const D s1 = x1.Sample(in, inc, p, &pulse[i * L]);
+      const D t1 = V::Mul(s1, x1.send);
+      b2 = V::Add(b2, t1);
+      b1 = V::Add(b1, V::Sub(s1, t1));
+      const D s2 = x2.Sample(in, inc, p, &pulse[i * L]);
+      const D t2 = V::Mul(s2, x2.send);
+      V::Store(&g.bus2[i * L], V::Add(b2, t2));
+      V::Store(&g.bus1[i * L], V::Add(b1, V::Sub(s2, t2)));
+    }
+    const int last = (g.n - 1) * L;
+    const D inc = V::Load(&stepd[last]);
+    const I p = V::LoadI(&phi[last]);
+    x0.Finish(f[0], in, inc, p);
+    x1.Finish(f[1], in, inc, p);
+    x2.Finish(f[2], in, inc, p);
   }
 
-  template <bool kWindow>
-  void Ring(Group& g, FormantLanes& f) {
-    if (f.fits)
-      Ring<kWindow, true>(g, f);
-    else
-      Ring<kWindow, false>(g, f);
+  // A formant kind as the type that renders it, handed to Use.
+  template <class Use>
+  static void WithKind(int kind, bool fits, Use use) {
+    switch (kind) {
+      case kFixed:
+        fits ? use.template Go<Harmonic<true, true, true>>() : use.template Go<Harmonic<true, true, false>>();
+        break;
+      case kFixed | kPlain:
+        fits ? use.template Go<Harmonic<true, false, true>>() : use.template Go<Harmonic<true, false, false>>();
+        break;
+      case kPartial:
+        fits ? use.template Go<Harmonic<false, true, true>>() : use.template Go<Harmonic<false, true, false>>();
+        break;
+      case kPartial | kPlain:
+        fits ? use.template Go<Harmonic<false, false, true>>() : use.template Go<Harmonic<false, false, false>>();
+        break;
+      case kRing:
+        fits ? use.template Go<Ring<true, true>>() : use.template Go<Ring<true, false>>();
+        break;
+      case kRing | kPlain:
+        fits ? use.template Go<Ring<false, true>>() : use.template Go<Ring<false, false>>();
+        break;
+      default:
+        break;
+    }
   }
+  struct UseOne {
+    Kernel* k;
+    Group* g;
+    FormantLanes* f;
+    template <class F>
+    void Go() const {
+      k->template One<F>(*g, *f);
+    }
+  };
+  struct UseThree {
+    Kernel* k;
+    Group* g;
+    FormantLanes* f;
+    template <class F>
+    void Go() const {
+      k->template Three<F>(*g, f);
+    }
+  };
 
   // Step 1: both oscillators with their formants into the buses, and the
   // envelope. Returns the lanes whose envelope stage may have ended.
@@ -272,29 +365,12 @@ struct Kernel {
         else
           OscillatorRun<false, false>(g, o, nullptr);
       }
-      for (FormantLanes& f : o.formant) {
-        switch (f.kind) {
-          case kFixed:
-            Harmonic<true, true>(g, f);
-            break;
-          case kFixed | kPlain:
-            Harmonic<true, false>(g, f);
-            break;
-          case kPartial:
-            Harmonic<false, true>(g, f);
-            break;
-          case kPartial | kPlain:
-            Harmonic<false, false>(g, f);
-            break;
-          case kRing:
-            Ring<true>(g, f);
-            break;
-          case kRing | kPlain:
-            Ring<false>(g, f);
-            break;
-          default:
-            break;
-        }
+      FormantLanes* f = o.formant;
+      if (f[0].kind != kOff && f[0].kind == f[1].kind && f[0].kind == f[2].kind && f[0].fits == f[1].fits &&
+          f[0].fits == f[2].fits) {
+        WithKind(f[0].kind, f[0].fits, UseThree{this, &g, f});
+      } else {
+        for (int j = 0; j < 3; ++j) WithKind(f[j].kind, f[j].fits, UseOne{this, &g, &f[j]});
       }
     }
     V::Store(g.envLevel, env.level);
