@@ -21,7 +21,7 @@ struct FormantLanes {
   int kind;
   // Set by Admit: in every lane and sample of the run both harmonics (or the
   // ring sine) stay below the increment limit, so the limit tests always pass.
-  bool fits;
+  bool fits = false;
   double value[kMaxLanes];
   double slope[kMaxLanes];
   double gain[kMaxLanes];

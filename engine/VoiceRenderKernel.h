@@ -62,7 +62,10 @@ struct Kernel {
       const D incLow = V::ToDouble(V::GatherI(g.increments, ClampedIndex(safeLow)));
       const D incHigh = V::ToDouble(V::GatherI(g.increments, ClampedIndex(safeHigh)));
       for (FormantLanes& f : o.formant) {
-        if (f.kind == kOff) continue;
+        if (f.kind == kOff) {
+          f.fits = false;  // read alongside the kind when the slots are compared
+          continue;
+        }
         const D v = V::Load(f.value), s = V::Load(f.slope), bw = V::Load(f.bandwidth);
         ok = V::And(ok, V::And(Finite(v), Finite(s)));
         if (!(f.kind & kPlain)) ok = V::And(ok, V::And(V::CmpGe(bw, zero), V::CmpLe(bw, V::Set(1.0))));
