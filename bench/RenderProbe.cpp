@@ -1,7 +1,7 @@
 // Renders a fixed amount of audio of one workload with one engine, without
 // any timing machinery, for instruction counting under callgrind (see
 // callgrind.sh).
-//   quarvi_render_probe <a|b|c|d> <reference|per-voice|sse2|avx2> <seconds>
+//   quarvi_render_probe <a|b|c|d> <reference|per-voice|sse2|avx2|avx512> <seconds>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -23,7 +23,7 @@ extern "C" __attribute__((noinline)) void QuarviProbeRender(Scene* scene, int bl
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: %s <a|b|c|d> <reference|per-voice|sse2|avx2> <seconds>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <a|b|c|d> <reference|per-voice|sse2|avx2|avx512> <seconds>\n", argv[0]);
     return 2;
   }
   const bench::WorkloadSpec* w = bench::FindWorkload(argv[1]);

@@ -35,6 +35,7 @@ constexpr EngineSpec kEngines[] = {
     {"per-voice", workload::Engine::kOptimized, RenderPath::kPerVoice},
     {"sse2", workload::Engine::kOptimized, RenderPath::kSse2},
     {"avx2", workload::Engine::kOptimized, RenderPath::kAvx2},
+    {"avx512", workload::Engine::kOptimized, RenderPath::kAvx512},
 };
 
 inline const WorkloadSpec* FindWorkload(const char* key) {

@@ -112,11 +112,12 @@ class Voice {
 // their formant set-up are rendered side by side in SIMD lanes.
 void RenderVoices(Voice* voices, int count, double* left, double* right, int n);
 
-// Which code RenderVoices runs. kAuto takes AVX2 when the processor has it and
-// SSE2 otherwise; the others force a path (tests and benchmarks compare them;
+// Which code RenderVoices runs. kAuto takes AVX-512 when the processor (and
+// the operating system) has it, else AVX2 when the processor has it, else
+// SSE2; the others force a path (tests and benchmarks compare them;
 // all give the same samples). kPerVoice is Voice::RenderSingle for every
 // voice. Process-wide; not for use while another thread renders.
-enum class RenderPath { kAuto, kPerVoice, kSse2, kAvx2 };
+enum class RenderPath { kAuto, kPerVoice, kSse2, kAvx2, kAvx512 };
 void SetRenderPath(RenderPath path);
 // The path kAuto stands for, or the forced one.
 RenderPath CurrentRenderPath();

@@ -13,6 +13,10 @@
 
 #include "Voice.h"
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#endif
+
 namespace voicerender {
 
 namespace {
@@ -27,11 +31,33 @@ bool DetectAvx2() {
 #endif
 }
 
+// AVX-512 F, DQ and VL, and an operating system that saves the mask
+// registers and all 512 bits of the 32 vector registers on a context switch
+// (XCR0 bits 1, 2, 5, 6 and 7; asked directly with XGETBV, which is available
+// when the processor reports OSXSAVE).
+bool DetectAvx512() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512dq") ||
+      !__builtin_cpu_supports("avx512vl") || !__builtin_cpu_supports("avx2"))
+    return false;
+  unsigned a, b, c, d;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE)) return false;
+  unsigned low, high;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return (low & 0xE6u) == 0xE6u;
+#else
+  return false;
+#endif
+}
+
 const bool kHasAvx2 = DetectAvx2();
+const bool kHasAvx512 = DetectAvx512();
 
 }  // namespace
 
 bool ProcessorHasAvx2() { return kHasAvx2; }
+bool ProcessorHasAvx512() { return kHasAvx512; }
 
 }  // namespace voicerender
 
@@ -157,7 +183,6 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
   g.increments = sig.table->inc;
   g.maxIncrement = sig.table->maxIncrement;
   g.waves = sig.waves;
-  const bool avx2 = width == 4;
   // Spare lanes compute a copy of the first voice and are thrown away.
   Voice* members[kMaxLanes];
   for (int lane = 0; lane < width; ++lane) members[lane] = voices[lane < count ? lane : 0];
@@ -165,7 +190,8 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
     const int m = std::min(kChunk, n - done);
     g.n = m;
     Load(g, members, width, sig);
-    if (!(avx2 ? AdmitAvx2(g) : AdmitSse2(g))) {
+    const bool admitted = width == 8 ? AdmitAvx512(g) : (width == 4 ? AdmitAvx2(g) : AdmitSse2(g));
+    if (!admitted) {
       // Values no parameter produces: the rest of the run one voice at a time.
       for (int lane = 0; lane < count; ++lane) members[lane]->RenderSingle(left + done, right + done, n - done);
       return;
@@ -173,7 +199,7 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
     // Envelope 1 steps once per sample, alongside the oscillators; nothing in
     // the render reads it before the mix. A lane whose stage ends within the
     // run (or is in its delay step) is stepped one by one instead.
-    const int ended = avx2 ? FormantsAvx2(g) : FormantsSse2(g);
+    const int ended = width == 8 ? FormantsAvx512(g) : (width == 4 ? FormantsAvx2(g) : FormantsSse2(g));
     for (int lane = 0; lane < count; ++lane) {
       Envelope& e = members[lane]->env[0];
       const bool known = e.stage == Envelope::kIdle || e.stage == Envelope::kAttack || e.stage == Envelope::kDecay ||
@@ -187,7 +213,9 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
         g.envelope[i * width + lane] = e.level;
       }
     }
-    if (avx2)
+    if (width == 8)
+      MixAvx512(g, left + done, right + done);
+    else if (width == 4)
       MixAvx2(g, left + done, right + done);
     else
       MixSse2(g, left + done, right + done);
@@ -199,12 +227,16 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
 
 void SetRenderPath(RenderPath path) { gRenderPath.store(static_cast<int>(path), std::memory_order_relaxed); }
 
-bool RenderPathAvailable(RenderPath path) { return path != RenderPath::kAvx2 || ProcessorHasAvx2(); }
+bool RenderPathAvailable(RenderPath path) {
+  if (path == RenderPath::kAvx512) return ProcessorHasAvx512();
+  return path != RenderPath::kAvx2 || ProcessorHasAvx2();
+}
 
 RenderPath CurrentRenderPath() {
-  const auto path = static_cast<RenderPath>(gRenderPath.load(std::memory_order_relaxed));
-  if (path == RenderPath::kAuto) return ProcessorHasAvx2() ? RenderPath::kAvx2 : RenderPath::kSse2;
-  if (path == RenderPath::kAvx2 && !ProcessorHasAvx2()) return RenderPath::kSse2;
+  auto path = static_cast<RenderPath>(gRenderPath.load(std::memory_order_relaxed));
+  if (path == RenderPath::kAuto) path = RenderPath::kAvx512;
+  if (path == RenderPath::kAvx512 && !ProcessorHasAvx512()) path = RenderPath::kAvx2;
+  if (path == RenderPath::kAvx2 && !ProcessorHasAvx2()) path = RenderPath::kSse2;
   return path;
 }
 
@@ -215,7 +247,7 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
     for (int v = 0; v < count; ++v) voices[v].RenderSingle(left, right, n);
     return;
   }
-  const int width = path == RenderPath::kAvx2 ? 4 : 2;
+  const int width = path == RenderPath::kAvx512 ? 8 : (path == RenderPath::kAvx2 ? 4 : 2);
   Voice* members[kMaxLanes];
   Signature lead, next;
   int v = 0;
@@ -249,11 +281,12 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
       members[count2++] = &b;
       ++v;
     }
-    // A voice on its own costs less without the lane set-up; two waste fewer
-    // lanes two wide.
+    // A voice on its own costs less without the lane set-up; a few voices
+    // waste fewer lanes in the narrowest kernel that holds them (a processor
+    // with AVX-512 has AVX2).
     if (count2 == 1)
       a.RenderSingle(left, right, n);
     else
-      RenderGroup(members, count2, count2 <= 2 ? 2 : width, lead, left, right, n);
+      RenderGroup(members, count2, count2 <= 2 ? 2 : (count2 <= 4 ? 4 : width), lead, left, right, n);
   }
 }

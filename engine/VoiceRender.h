@@ -10,7 +10,7 @@
 
 namespace voicerender {
 
-constexpr int kMaxLanes = 4;  // AVX2: four doubles
+constexpr int kMaxLanes = 8;  // AVX-512: eight doubles
 constexpr int kChunk = 64;    // samples per kernel call
 
 // What a formant slot does in a group (the same in every lane): the type,
@@ -42,7 +42,7 @@ struct OscillatorLanes {
 };
 
 struct Group {
-  int width;  // lanes of the kernel (2 or 4); lanes beyond count are copies of lane 0
+  int width;  // lanes of the kernel (2, 4 or 8); lanes beyond count are copies of lane 0
   int count;  // voices in the group
   int n;      // samples, 1..kChunk
   const int32_t* increments;
@@ -65,25 +65,31 @@ struct Group {
 };
 
 // The kernels; all compute exactly what the per-sample algorithm computes.
-// Width 2 with SSE2 (every build has it), width 4 with AVX2 (only on a
-// processor that has it).
+// Width 2 with SSE2 (every build has it), width 4 with AVX2 and width 8 with
+// AVX-512 (only on a processor, and under an operating system, that has them).
 //
 // Admit: true when every value of the run stays where the kernel's 32-bit
 // steps equal the algorithm's 64-bit ones (see VoiceRender.cpp). Changes
 // nothing but the formants' fits flags.
 bool AdmitSse2(Group& g);
 bool AdmitAvx2(Group& g);
+bool AdmitAvx512(Group& g);
 // Step 1: oscillators and formants into the buses, and envelope 1 of every
 // lane into envelope[] and envLevel[]. Returns a bit per lane whose envelope
 // stage ended (or may have) within the run; those lanes' envelope results are
 // void and the caller steps them one by one before step 2.
 int FormantsSse2(Group& g);
 int FormantsAvx2(Group& g);
+int FormantsAvx512(Group& g);
 // Step 2: bus mix and envelope, added into left and right (lanes
 // 0..count-1 in order, per sample).
 void MixSse2(const Group& g, double* left, double* right);
 void MixAvx2(const Group& g, double* left, double* right);
+void MixAvx512(const Group& g, double* left, double* right);
 
 bool ProcessorHasAvx2();
+// AVX-512 F, DQ and VL, with the operating system saving the mask and 512-bit
+// registers.
+bool ProcessorHasAvx512();
 
 }  // namespace voicerender

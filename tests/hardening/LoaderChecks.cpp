@@ -225,7 +225,7 @@ void CheckRenders(AEffect* e, Checker* c, const char* when) {
   // The same voices through every render path the processor offers: the
   // per-voice and SSE2 paths read the tables with ordinary loads, which the
   // address sanitizer checks; the AVX2 gathers it cannot see.
-  const RenderPath paths[] = {RenderPath::kPerVoice, RenderPath::kSse2, RenderPath::kAvx2};
+  const RenderPath paths[] = {RenderPath::kPerVoice, RenderPath::kSse2, RenderPath::kAvx2, RenderPath::kAvx512};
   SendEvents(e, {Midi(0x90, 36, 127, 0), Midi(0x90, 96, 64, 0)});
   for (RenderPath path : paths) {
     if (!RenderPathAvailable(path)) continue;

@@ -147,7 +147,8 @@ TEST(RealTime, EveryRenderPathAllocatesNothingLocksNothingAndKeepsTheFloatMode) 
       in.Set(selectors[i].name, static_cast<double>((s + static_cast<int>(i)) % selectors[i].count));
     }
     // Each render path of the voices in turn (where the processor has it).
-    const RenderPath path = s % 3 == 0 ? RenderPath::kPerVoice : (s % 3 == 1 ? RenderPath::kSse2 : RenderPath::kAvx2);
+    const RenderPath kPaths[] = {RenderPath::kPerVoice, RenderPath::kSse2, RenderPath::kAvx2, RenderPath::kAvx512};
+    const RenderPath path = kPaths[(s + s / 32) % 4];  // each voice mode on three of them
     SetRenderPath(RenderPathAvailable(path) ? path : RenderPath::kAuto);
     const int n = blockSizes[s % 8];
     const int at = n > 1 ? (s * 13) % n : 0;

@@ -25,6 +25,7 @@ namespace {
 std::vector<RenderPath> Paths() {
   std::vector<RenderPath> paths{RenderPath::kPerVoice, RenderPath::kSse2};
   if (RenderPathAvailable(RenderPath::kAvx2)) paths.push_back(RenderPath::kAvx2);
+  if (RenderPathAvailable(RenderPath::kAvx512)) paths.push_back(RenderPath::kAvx512);
   return paths;
 }
 
@@ -36,6 +37,8 @@ const char* Name(RenderPath p) {
       return "SSE2";
     case RenderPath::kAvx2:
       return "AVX2";
+    case RenderPath::kAvx512:
+      return "AVX-512";
     default:
       return "auto";
   }
