@@ -42,15 +42,44 @@ void TempoClock::Update(const HostTimeInfo& time, double sampleRate) {
 }
 
 void TempoClock::Step(int n) {
-  for (int i = 0; i < n; ++i) {
-    sampleClock += 1.0;
+  // The clock's values over a stretch of samples are computed once for all
+  // pulses. The clock never goes down (adding 1 rounds to at least the old
+  // value), so a pulse not yet due at the stretch's last sample is due at none
+  // of its samples, and its countdown just runs down; only a pulse that falls
+  // due is stepped sample by sample.
+  constexpr int kStretch = 64;
+  double clock[kStretch];
+  while (n > 0) {
+    const int m = n < kStretch ? n : kStretch;
+    double c = sampleClock;
+    for (int i = 0; i < m; ++i) {
+      c += 1.0;
+      clock[i] = c;
+    }
+    sampleClock = c;
     for (TempoPulse& p : pulse) {
-      if (p.countdown > 0) --p.countdown;
-      if (sampleClock >= p.nextTime) {
-        p.nextTime = sampleClock + p.period;
+      if (clock[m - 1] < p.nextTime) {  // false with a NaN: stepped one by one
+        if (p.countdown > 0) p.countdown = p.countdown > m ? p.countdown - m : 0;
+        continue;
+      }
+      // A pulse of at most one sample (every pulse while no tempo was ever
+      // read: period 0) that is due at the first sample is due again at every
+      // sample after: its next time, clock + period, is at most the next
+      // clock value, clock + 1.
+      if (p.period >= 0.0 && p.period <= 1.0 && clock[0] >= p.nextTime) {
+        p.nextTime = clock[m - 1] + p.period;
         p.countdown = p.reload;
+        continue;
+      }
+      for (int i = 0; i < m; ++i) {
+        if (p.countdown > 0) --p.countdown;
+        if (clock[i] >= p.nextTime) {
+          p.nextTime = clock[i] + p.period;
+          p.countdown = p.reload;
+        }
       }
     }
+    n -= m;
   }
 }
 

@@ -136,13 +136,39 @@ struct Kernel {
     }
   };
 
+  // True when the rounded pitch stays the same over the whole run in every
+  // lane; *index is then that pitch. The running sum of pitch + slope stays
+  // within a tiny fraction of |pitch| + n |slope| of the exact line between
+  // its first and last values (n roundings, each within 2^-53 of that), so
+  // every sample's pitch lies in [low, high] below; and the rounding is
+  // monotonic, so when both ends round alike, every sample does.
+  static bool SteadyIndex(D pitch, D slope, int n, I* index) {
+    const D count = V::Set(static_cast<double>(n));
+    const D first = V::Add(pitch, slope), last = V::Add(pitch, V::Mul(count, slope));
+    const D room = V::Mul(V::Set(1e-9), V::Add(Abs(pitch), V::Mul(count, Abs(slope))));
+    const I low = PitchIndex(V::Sub(V::Min(first, last), room));
+    const I high = PitchIndex(V::Add(V::Max(first, last), room));
+    *index = low;
+    return V::MoveMask(Finite(room)) == (1 << L) - 1 && V::SameI(low, high);
+  }
+
   template <bool kPulse, bool kEnvelope>
   void OscillatorRun(Group& g, OscillatorLanes& o, EnvelopeRun* env) {
+    I index;
+    if (SteadyIndex(V::Load(o.pitch), V::Load(o.slope), g.n, &index))
+      OscillatorSteps<kPulse, kEnvelope, true>(g, o, env, index);
+    else
+      OscillatorSteps<kPulse, kEnvelope, false>(g, o, env, index);
+  }
+
+  template <bool kPulse, bool kEnvelope, bool kSteady>
+  void OscillatorSteps(Group& g, OscillatorLanes& o, EnvelopeRun* env, I steadyIndex) {
     const int n = g.n;
     D pitch = V::Load(o.pitch);
     const D slope = V::Load(o.slope);
     I ph = V::LoadI(o.phase);
-    I step = V::LoadI(o.increment);
+    I step = kSteady ? V::GatherI(g.increments, steadyIndex) : V::LoadI(o.increment);
+    const D steadyStep = V::ToDouble(step);
     const I mask = V::SetI(static_cast<int32_t>(kPhaseMask));
     const double* pulseTable = g.waves->pulse;
     // The pitch moves slowly: most samples look up the same table entries as
@@ -151,12 +177,16 @@ struct Kernel {
     for (int i = 0; i < n; ++i) {
       if (kEnvelope) env->Step(g, i);
       pitch = V::Add(pitch, slope);
-      const I index = PitchIndex(pitch);
-      if (!V::SameI(index, lastIndex)) {
-        step = V::GatherI(g.increments, index);
-        lastIndex = index;
+      if (kSteady) {
+        V::Store(&stepd[i * L], steadyStep);
+      } else {
+        const I index = PitchIndex(pitch);
+        if (!V::SameI(index, lastIndex)) {
+          step = V::GatherI(g.increments, index);
+          lastIndex = index;
+        }
+        V::Store(&stepd[i * L], V::ToDouble(step));
       }
-      V::Store(&stepd[i * L], V::ToDouble(step));
       V::StoreI(&phi[i * L], ph);
       if (kPulse) V::Store(&pulse[i * L], V::Gather(pulseTable, V::Shift16(ph)));
       ph = V::AndI(V::AddI(ph, step), mask);

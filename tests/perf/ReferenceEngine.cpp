@@ -178,6 +178,19 @@ void ReferenceEngine::VoiceRender(Voice& v, double* left, double* right, int n) 
   }
 }
 
+void ReferenceEngine::TempoClockStep(TempoClock& c, int n) {
+  for (int i = 0; i < n; ++i) {
+    c.sampleClock += 1.0;
+    for (TempoPulse& p : c.pulse) {
+      if (p.countdown > 0) --p.countdown;
+      if (c.sampleClock >= p.nextTime) {
+        p.nextTime = c.sampleClock + p.period;
+        p.countdown = p.reload;
+      }
+    }
+  }
+}
+
 void ReferenceEngine::ProcessBlock(Quarvi& q, double** outputs, int nFrames) {
   ScopedFlushDenormals flushDenormals;
   double* left = outputs[0];
@@ -217,7 +230,7 @@ void ReferenceEngine::ProcessBlock(Quarvi& q, double** outputs, int nFrames) {
       n = remaining;
       q.mSamplesLeftInBlock -= remaining;
     }
-    clock.Step(n);
+    TempoClockStep(clock, n);
     for (int v = 0; v < q.mPool.activeVoiceCount; ++v) VoiceRender(q.mPool.voices[v], left + pos, right + pos, n);
     // Output stage, one sample at a time.
     const double g = q.mOutputGain;

@@ -13,6 +13,7 @@ class Oscillator;
 class Quarvi;
 class Voice;
 struct PhaseIncrementTable;
+struct TempoClock;
 
 class ReferenceEngine {
  public:
@@ -30,6 +31,9 @@ class ReferenceEngine {
   // left and right.
   static void VoiceControlUpdate(Voice& v);
   static void VoiceRender(Voice& v, double* left, double* right, int n);
+
+  // The tempo clock advanced by n samples, every pulse at every sample.
+  static void TempoClockStep(TempoClock& c, int n);
 
   // The instrument's render frame (what Quarvi::ProcessBlock does) over the
   // straightforward voices.

@@ -101,7 +101,10 @@ struct Scene {
         n = remaining;
         samplesLeftInBlock -= remaining;
       }
-      shared.tempoClock.Step(n);
+      if (engine == Engine::kOptimized)
+        shared.tempoClock.Step(n);
+      else
+        ReferenceEngine::TempoClockStep(shared.tempoClock, n);
       if (engine == Engine::kOptimized) {
         RenderVoices(voices, count, left + pos, right + pos, n);
       } else {
