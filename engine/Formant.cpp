@@ -159,7 +159,9 @@ static void RenderHarmonicRun(Formant& f, const Formant::Run& run, const WaveTab
   if (static_cast<double>(k) > r) --k;
   f.value = v;
   f.harmonic = k;
-  f.formantIncrement = k * static_cast<int64_t>(run.increment[last]);
+  // Wrapping, as in the sample itself: a huge harmonic number's increment
+  // only has to compare above the limit.
+  f.formantIncrement = static_cast<int64_t>(static_cast<uint64_t>(k) * static_cast<uint64_t>(static_cast<int64_t>(run.increment[last])));
   f.formantPhase = (static_cast<uint32_t>(k) * run.phase[last]) & kPhaseMask;
 }
 
