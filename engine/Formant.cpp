@@ -48,9 +48,7 @@ inline int64_t HarmonicSample(double r, uint32_t phi, int64_t inc, double pulse,
                               int64_t* incrementOut) {
   int64_t k = static_cast<int64_t>(r);
   if (static_cast<double>(k) > r) --k;
-  // Wrapping product: a near-zero fundamental gives a huge harmonic number,
-  // whose increment only has to compare above the limit.
-  const int64_t fi = static_cast<int64_t>(static_cast<uint64_t>(k) * static_cast<uint64_t>(static_cast<int64_t>(inc)));
+  const int64_t fi = HarmonicIncrement(k, inc);
   double a = 0.0, h = 0.0;
   if (fi <= p.maxIncrement) {
     a = p.gain;
@@ -159,9 +157,7 @@ static void RenderHarmonicRun(Formant& f, const Formant::Run& run, const WaveTab
   if (static_cast<double>(k) > r) --k;
   f.value = v;
   f.harmonic = k;
-  // Wrapping, as in the sample itself: a huge harmonic number's increment
-  // only has to compare above the limit.
-  f.formantIncrement = static_cast<int64_t>(static_cast<uint64_t>(k) * static_cast<uint64_t>(static_cast<int64_t>(run.increment[last])));
+  f.formantIncrement = HarmonicIncrement(k, run.increment[last]);
   f.formantPhase = (static_cast<uint32_t>(k) * run.phase[last]) & kPhaseMask;
 }
 
@@ -174,7 +170,7 @@ static void RenderRingRun(Formant& f, const Formant::Run& run, const WaveTables&
   int64_t fi = f.formantIncrement;
   for (int i = 0; i < run.length; ++i) {
     v += slope;
-    { const double prod = run.incrementValue[i] * v; fi = prod >= 9.2e18 ? INT64_MAX : prod <= -9.2e18 ? INT64_MIN : static_cast<int64_t>(prod); }  // saturating: an absurd ratio only has to compare above the limit
+    fi = RingIncrement(run.incrementValue[i] * v);
     const double a = fi <= maxIncrement ? g : 0.0;
     fp = static_cast<uint32_t>((static_cast<uint64_t>(fp) + fi) & kPhaseMask);
     double s = a * w.sine[fp >> kPhaseToIndexShift];

@@ -16,6 +16,20 @@ inline double RoundHalfAway(double x) {
   return static_cast<double>(t);
 }
 
+// A harmonic's increment k * inc, wrapping as the machine multiply does: a
+// near-zero fundamental gives a huge harmonic number, and such an increment
+// only has to compare above the limit.
+inline int64_t HarmonicIncrement(int64_t k, int64_t inc) {
+  return static_cast<int64_t>(static_cast<uint64_t>(k) * static_cast<uint64_t>(inc));
+}
+
+// The ring sine's increment inc * value, saturating: an absurd ratio only has
+// to compare above the limit (a plain conversion of an out-of-range double is
+// undefined, and x86 would make it the most negative number, which passes).
+inline int64_t RingIncrement(double product) {
+  return product >= 9.2e18 ? INT64_MAX : product <= -9.2e18 ? INT64_MIN : static_cast<int64_t>(product);
+}
+
 // One formant generator of an oscillator. "Fixed" and "Partial" crossfade the
 // two harmonics of the fundamental either side of the formant centre, so every
 // harmonic stays phase-locked to the fundamental; "Ring" runs a sine of its own
@@ -85,7 +99,7 @@ class Formant {
     value += valueSlope;
     double s;
     if (type == kRing) {
-      formantIncrement = static_cast<int64_t>(inc * value);
+      formantIncrement = RingIncrement(inc * value);
       const double a = formantIncrement <= maxIncrement ? gain : 0.0;
       formantPhase = static_cast<uint32_t>((static_cast<uint64_t>(formantPhase) + formantIncrement) & kPhaseMask);
       s = a * w.sine[formantPhase >> kPhaseToIndexShift];
@@ -94,7 +108,7 @@ class Formant {
       int64_t k = static_cast<int64_t>(r);  // floor: truncation corrected for negatives
       if (static_cast<double>(k) > r) --k;
       harmonic = k;
-      formantIncrement = k * inc;
+      formantIncrement = HarmonicIncrement(k, inc);
       double a = 0.0, h = 0.0;
       if (formantIncrement <= maxIncrement) {
         a = gain;

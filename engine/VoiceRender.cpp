@@ -168,7 +168,7 @@ void StoreBack(const Group& g, Voice& v, int lane) {
         // The state the last sample leaves, as the per-sample algorithm does.
         const int64_t k = fl.lastHarmonic[lane];
         f.harmonic = k;
-        f.formantIncrement = k * static_cast<int64_t>(ol.increment[lane]);
+        f.formantIncrement = HarmonicIncrement(k, ol.increment[lane]);
         f.formantPhase = static_cast<uint32_t>(fl.lastPhase[lane]);
       }
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,6 +162,28 @@ TEST(FolderServices, AtomicReplaceFailureLeavesTheOldFile) {
   ASSERT_EQ(chmod(root.Path().c_str(), 0555), 0);
   EXPECT_FALSE(ReplaceFileAtomically(file, "new"));
   chmod(root.Path().c_str(), 0755);
+  EXPECT_EQ(ReadTextFile(file), "old");
+  EXPECT_EQ(FolderEntries(root.Path()), std::vector<std::string>{"quarvi.ini"});
+}
+
+// A disk that fills up half way through the write (a file size limit stands
+// in for it, and works for root too): the old file stays, no temporary is
+// left behind.
+TEST(FolderServices, AtomicReplaceFailingWriteLeavesTheOldFile) {
+  TempFolder root("quarvi-full");
+  ASSERT_TRUE(root.Ok());
+  const std::string file = root.Sub("quarvi.ini");
+  ASSERT_TRUE(WriteTextFile(file, "old"));
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 16;
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool replaced = ReplaceFileAtomically(file, std::string(4096, 'x'));
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(replaced);
   EXPECT_EQ(ReadTextFile(file), "old");
   EXPECT_EQ(FolderEntries(root.Path()), std::vector<std::string>{"quarvi.ini"});
 }
