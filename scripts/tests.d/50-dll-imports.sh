@@ -3,6 +3,13 @@
 # only system DLLs (no libstdc++, libgcc, libwinpthread, zlib1 or libpng
 # DLL), and must export both entry points, VSTPluginMain and main.
 # A library not built yet is skipped (counts nothing).
+#
+# Also: the AVX2 and AVX-512 render kernels are compiled for instructions an
+# older processor lacks and run only after the processor said it has them.
+# Their objects may define no global symbol but their own entry points: an
+# inline function emitted there (a standard-library helper, say) could be the
+# copy the linker keeps for the whole library, and would then crash on such a
+# processor.
 source "$(dirname "$0")/../lib/testlib.sh"
 
 ALLOWED="KERNEL32.dll msvcrt.dll USER32.dll GDI32.dll ADVAPI32.dll SHELL32.dll WININET.dll COMDLG32.dll OLE32.dll"
@@ -46,6 +53,26 @@ check_dll() {
   done
 }
 
+check_kernels() {
+  local tree=$1 nm=$2 obj syms extra
+  for obj in "$QUARVI_BUILD/$tree"/CMakeFiles/quarvi_core.dir/engine/VoiceRenderAvx*.o*; do
+    [ -f "$obj" ] || continue
+    syms=$("$nm" --defined-only -g "$obj" | awk '{print $NF}') ||
+      { echo "FAIL $obj: nm failed"; failed=$((failed + 1)); continue; }
+    extra=$(echo "$syms" | grep -v -E '^_?_ZN11voicerender[0-9]+(Admit|Formants|Mix)Avx[0-9]+E' || true)
+    if [ -z "$extra" ]; then
+      echo "ok   build/$tree ${obj##*/} defines only its entry points"
+      passed=$((passed + 1))
+    else
+      echo "FAIL build/$tree ${obj##*/} defines shared symbols:" $extra
+      failed=$((failed + 1))
+    fi
+  done
+}
+
 check_dll win64 x86_64-w64-mingw32 Quarvi64.dll
 check_dll win32 i686-w64-mingw32 Quarvi.dll
+check_kernels linux nm
+check_kernels win64 x86_64-w64-mingw32-nm
+check_kernels win32 i686-w64-mingw32-nm
 quarvi_result "$passed" "$failed"
