@@ -175,31 +175,6 @@ void CheckTexts(AEffect* e, Checker* c) {
   if (TerminatorWithin(buf, IPlugPreset::kNameSize) < 0) c->Fail("current program name is not terminated");
 }
 
-void SendEvents(AEffect* e, const std::vector<VstMidiEvent>& midi) {
-  // The record is allocated as long as the list (it declares two slots).
-  std::vector<VstEvent*> pointers;
-  for (const VstMidiEvent& m : midi) pointers.push_back(reinterpret_cast<VstEvent*>(const_cast<VstMidiEvent*>(&m)));
-  const size_t head = offsetof(VstEvents, events);
-  std::vector<VstIntPtr> storage((head + (pointers.size() + 2) * sizeof(VstEvent*)) / sizeof(VstIntPtr) + 1, 0);
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(storage.data());
-  VstEvents* list = reinterpret_cast<VstEvents*>(bytes);
-  list->numEvents = static_cast<VstInt32>(pointers.size());
-  std::memcpy(bytes + head, pointers.data(), pointers.size() * sizeof(VstEvent*));
-  Dispatch(e, effProcessEvents, 0, 0, list);
-}
-
-VstMidiEvent Midi(int status, int d1, int d2, int offset) {
-  VstMidiEvent m;
-  std::memset(&m, 0, sizeof(m));
-  m.type = kVstMidiType;
-  m.byteSize = sizeof(VstMidiEvent);
-  m.deltaFrames = offset;
-  m.midiData[0] = static_cast<char>(status);
-  m.midiData[1] = static_cast<char>(d1);
-  m.midiData[2] = static_cast<char>(d2);
-  return m;
-}
-
 // A short block with two notes in single precision, then one in double
 // precision after the notes were released.
 void CheckRenders(AEffect* e, Checker* c, const char* when) {
@@ -207,11 +182,11 @@ void CheckRenders(AEffect* e, Checker* c, const char* when) {
   Dispatch(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
   Dispatch(e, effSetBlockSize, 0, kFrames);
   Dispatch(e, effMainsChanged, 0, 1);
-  SendEvents(e, {Midi(0x90, 60, 100, 0), Midi(0x90, 67, 127, 5)});
+  SendEvents(e, {MidiEvent(0x90, 60, 100, 0), MidiEvent(0x90, 67, 127, 5)});
   std::vector<float> fl(kFrames, 0.0f), fr(kFrames, 0.0f);
   float* fout[2] = {fl.data(), fr.data()};
   e->processReplacing(e, nullptr, fout, kFrames);
-  SendEvents(e, {Midi(0x80, 60, 0, 0), Midi(0x80, 67, 0, 1)});
+  SendEvents(e, {MidiEvent(0x80, 60, 0, 0), MidiEvent(0x80, 67, 0, 1)});
   std::vector<double> dl(kFrames, 0.0), dr(kFrames, 0.0);
   double* dout[2] = {dl.data(), dr.data()};
   e->processDoubleReplacing(e, nullptr, dout, kFrames);
@@ -226,7 +201,7 @@ void CheckRenders(AEffect* e, Checker* c, const char* when) {
   // per-voice and SSE2 paths read the tables with ordinary loads, which the
   // address sanitizer checks; the AVX2 gathers it cannot see.
   const RenderPath paths[] = {RenderPath::kPerVoice, RenderPath::kSse2, RenderPath::kAvx2, RenderPath::kAvx512};
-  SendEvents(e, {Midi(0x90, 36, 127, 0), Midi(0x90, 96, 64, 0)});
+  SendEvents(e, {MidiEvent(0x90, 36, 127, 0), MidiEvent(0x90, 96, 64, 0)});
   for (RenderPath path : paths) {
     if (!RenderPathAvailable(path)) continue;
     SetRenderPath(path);
@@ -240,7 +215,7 @@ void CheckRenders(AEffect* e, Checker* c, const char* when) {
     }
   }
   SetRenderPath(RenderPath::kAuto);
-  SendEvents(e, {Midi(0xB0, 123, 0, 0)});
+  SendEvents(e, {MidiEvent(0xB0, 123, 0, 0)});
 }
 
 // Every opcode the interface numbers up to 70, first without a pointer, then
@@ -444,8 +419,8 @@ void RunProfile(AEffect* e, const uint8_t* data, size_t size, Checker* c) {
   Dispatch(e, effSetBlockSize, 0, 64);
   Dispatch(e, effMainsChanged, 0, 1);
   std::vector<VstMidiEvent> events;
-  events.push_back(Midi(0x90, 64, 90, 0));
-  for (int cc = 0; cc < Config::kControllers; ++cc) events.push_back(Midi(0xB0, cc, (cc * 37) & 0x7F, cc % 64));
+  events.push_back(MidiEvent(0x90, 64, 90, 0));
+  for (int cc = 0; cc < Config::kControllers; ++cc) events.push_back(MidiEvent(0xB0, cc, (cc * 37) & 0x7F, cc % 64));
   SendEvents(e, events);
   std::vector<float> l(64), r(64);
   float* out[2] = {l.data(), r.data()};
@@ -522,6 +497,31 @@ void RunMidiFile(const uint8_t* data, size_t size, Checker* c) {
 }
 
 }  // namespace
+
+void SendEvents(AEffect* e, const std::vector<VstMidiEvent>& midi) {
+  // The record is allocated as long as the list (it declares two slots).
+  std::vector<VstEvent*> pointers;
+  for (const VstMidiEvent& m : midi) pointers.push_back(reinterpret_cast<VstEvent*>(const_cast<VstMidiEvent*>(&m)));
+  const size_t head = offsetof(VstEvents, events);
+  std::vector<VstIntPtr> storage((head + (pointers.size() + 2) * sizeof(VstEvent*)) / sizeof(VstIntPtr) + 1, 0);
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(storage.data());
+  VstEvents* list = reinterpret_cast<VstEvents*>(bytes);
+  list->numEvents = static_cast<VstInt32>(pointers.size());
+  std::memcpy(bytes + head, pointers.data(), pointers.size() * sizeof(VstEvent*));
+  Dispatch(e, effProcessEvents, 0, 0, list);
+}
+
+VstMidiEvent MidiEvent(int status, int d1, int d2, int offset) {
+  VstMidiEvent m;
+  std::memset(&m, 0, sizeof(m));
+  m.type = kVstMidiType;
+  m.byteSize = sizeof(VstMidiEvent);
+  m.deltaFrames = offset;
+  m.midiData[0] = static_cast<char>(status);
+  m.midiData[1] = static_cast<char>(d1);
+  m.midiData[2] = static_cast<char>(d2);
+  return m;
+}
 
 const char* LoaderTargetName(LoaderTarget target) {
   const int i = static_cast<int>(target);

@@ -55,6 +55,11 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
 AEffect* CreateCheckedInstance();
 void CloseCheckedInstance(AEffect* effect);
 
+// One MIDI event for effProcessEvents, and a list of them handed to the
+// instance's dispatcher in one call.
+VstMidiEvent MidiEvent(int status, int d1, int d2, int offset);
+void SendEvents(AEffect* effect, const std::vector<VstMidiEvent>& midi);
+
 // What a host may rely on after any load, successful or not:
 //   - every parameter value lies within its range and reads back as a
 //     normalized value in 0..1;

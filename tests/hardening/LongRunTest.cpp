@@ -49,21 +49,7 @@ class Player {
     e_->setParameter(e_, i, static_cast<float>(q_->GetParam(i)->ToNormalized(plain)));
   }
 
-  void Midi(int status, int d1, int d2, int offset = 0) {
-    VstMidiEvent m;
-    std::memset(&m, 0, sizeof(m));
-    m.type = kVstMidiType;
-    m.byteSize = sizeof(VstMidiEvent);
-    m.deltaFrames = offset;
-    m.midiData[0] = static_cast<char>(status);
-    m.midiData[1] = static_cast<char>(d1);
-    m.midiData[2] = static_cast<char>(d2);
-    VstEvents list;
-    std::memset(&list, 0, sizeof(list));
-    list.numEvents = 1;
-    list.events[0] = reinterpret_cast<VstEvent*>(&m);
-    e_->dispatcher(e_, effProcessEvents, 0, 0, &list, 0.0f);
-  }
+  void Midi(int status, int d1, int d2, int offset = 0) { SendEvents(e_, {MidiEvent(status, d1, d2, offset)}); }
 
   // Renders frames in host blocks; counts samples that are not finite and
   // keeps the peak.

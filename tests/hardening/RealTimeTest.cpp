@@ -43,23 +43,9 @@ struct Instance {
   void Set(const char* name, double plain) { Set(Index(name), plain); }
 
   void Midi(const std::vector<std::vector<int>>& messages) {
-    std::vector<VstMidiEvent> events(messages.size());
-    std::vector<uint8_t> storage(sizeof(VstEvents) + messages.size() * sizeof(VstEvent*), 0);
-    VstEvents* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<VstInt32>(messages.size());
-    VstEvent** slots = reinterpret_cast<VstEvent**>(storage.data() + offsetof(VstEvents, events));
-    for (size_t i = 0; i < messages.size(); ++i) {
-      VstMidiEvent& m = events[i];
-      std::memset(&m, 0, sizeof(m));
-      m.type = kVstMidiType;
-      m.byteSize = sizeof(VstMidiEvent);
-      m.midiData[0] = static_cast<char>(messages[i][0]);
-      m.midiData[1] = static_cast<char>(messages[i][1]);
-      m.midiData[2] = static_cast<char>(messages[i][2]);
-      m.deltaFrames = messages[i][3];
-      slots[i] = reinterpret_cast<VstEvent*>(&m);
-    }
-    e->dispatcher(e, effProcessEvents, 0, 0, list, 0.0f);
+    std::vector<VstMidiEvent> events;
+    for (const std::vector<int>& m : messages) events.push_back(MidiEvent(m[0], m[1], m[2], m[3]));
+    SendEvents(e, events);
   }
 };
 
