@@ -96,11 +96,21 @@ bool Describe(const Voice& v, Signature* sig) {
   return true;
 }
 
-void IdleRender(Voice& v, int n) {
-  if (v.freeRun) {
-    v.osc[0].IdleAdvance(n);
-    v.osc[1].IdleAdvance(n);
-  }
+// A voice that adds nothing to the sum: an idle one (whose free-running
+// phases RenderSingle advances) or one without a rate.
+bool Silent(const Voice& v) { return !v.active || v.blockLength <= 0; }
+
+// The three steps of one kernel width.
+struct KernelSteps {
+  bool (*admit)(Group&);
+  int (*formants)(Group&);
+  void (*mix)(const Group&, double*, double*);
+};
+
+KernelSteps KernelFor(int width) {
+  if (width == 8) return {AdmitAvx512, FormantsAvx512, MixAvx512};
+  if (width == 4) return {AdmitAvx2, FormantsAvx2, MixAvx2};
+  return {AdmitSse2, FormantsSse2, MixSse2};
 }
 
 double Mask(bool on) {
@@ -184,14 +194,14 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
   g.maxIncrement = sig.table->maxIncrement;
   g.waves = sig.waves;
   // Spare lanes compute a copy of the first voice and are thrown away.
+  const KernelSteps kernel = KernelFor(width);
   Voice* members[kMaxLanes];
   for (int lane = 0; lane < width; ++lane) members[lane] = voices[lane < count ? lane : 0];
   for (int done = 0; done < n; done += kChunk) {
     const int m = std::min(kChunk, n - done);
     g.n = m;
     Load(g, members, width, sig);
-    const bool admitted = width == 8 ? AdmitAvx512(g) : (width == 4 ? AdmitAvx2(g) : AdmitSse2(g));
-    if (!admitted) {
+    if (!kernel.admit(g)) {
       // Values no parameter produces: the rest of the run one voice at a time.
       for (int lane = 0; lane < count; ++lane) members[lane]->RenderSingle(left + done, right + done, n - done);
       return;
@@ -199,7 +209,7 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
     // Envelope 1 steps once per sample, alongside the oscillators; nothing in
     // the render reads it before the mix. A lane whose stage ends within the
     // run (or is in its delay step) is stepped one by one instead.
-    const int ended = width == 8 ? FormantsAvx512(g) : (width == 4 ? FormantsAvx2(g) : FormantsSse2(g));
+    const int ended = kernel.formants(g);
     for (int lane = 0; lane < count; ++lane) {
       Envelope& e = members[lane]->env[0];
       const bool known = e.stage == Envelope::kIdle || e.stage == Envelope::kAttack || e.stage == Envelope::kDecay ||
@@ -213,12 +223,7 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
         g.envelope[i * width + lane] = e.level;
       }
     }
-    if (width == 8)
-      MixAvx512(g, left + done, right + done);
-    else if (width == 4)
-      MixAvx2(g, left + done, right + done);
-    else
-      MixSse2(g, left + done, right + done);
+    kernel.mix(g, left + done, right + done);
     for (int lane = 0; lane < count; ++lane) StoreBack(g, *members[lane], lane);
   }
 }
@@ -253,12 +258,7 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
   int v = 0;
   while (v < count) {
     Voice& a = voices[v++];
-    if (!a.active) {
-      IdleRender(a, n);
-      continue;
-    }
-    if (a.blockLength <= 0) continue;  // no rate set: renders nothing
-    if (!Describe(a, &lead)) {
+    if (Silent(a) || !Describe(a, &lead)) {
       a.RenderSingle(left, right, n);
       continue;
     }
@@ -268,12 +268,8 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
     // add nothing, so they do not break the slot order of the sum.
     while (count2 < width && v < count) {
       Voice& b = voices[v];
-      if (!b.active) {
-        IdleRender(b, n);
-        ++v;
-        continue;
-      }
-      if (b.blockLength <= 0) {
+      if (Silent(b)) {
+        b.RenderSingle(left, right, n);
         ++v;
         continue;
       }
