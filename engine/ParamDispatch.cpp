@@ -42,7 +42,7 @@ bool IsLfoTiming(int index) {
          ((index - ParamIndex::kLfoSync1) % ParamIndex::kLfoStride == 0 ||
           (index - ParamIndex::kLfoRate1) % ParamIndex::kLfoStride == 0);
 }
-bool IsEnvelopeDelay(int index) { return index == 101 || index == 106; }
+bool IsEnvelopeDelay(int index) { return index == ParamIndex::kEnvDelay2 || index == ParamIndex::kEnvDelay3; }
 
 }  // namespace
 

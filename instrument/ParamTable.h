@@ -46,6 +46,8 @@ constexpr int kUnisonLfoPhase = 115;
 constexpr int kLfoSync1 = 80;   // "LFOSyn n" = kLfoSync1 + 6 * (n - 1)
 constexpr int kLfoRate1 = 82;   // "LFOFrq n" = kLfoRate1 + 6 * (n - 1)
 constexpr int kLfoStride = 6;
+constexpr int kEnvDelay2 = 101;  // "Env 2 Dly"
+constexpr int kEnvDelay3 = 106;  // "Env 3 Dly"
 }  // namespace ParamIndex
 
 // The index of the parameter with exactly this name, or -1.

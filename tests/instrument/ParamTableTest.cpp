@@ -79,3 +79,18 @@ TEST(ParamTable, TruncClamped) {
   EXPECT_EQ(TruncClamped(1e300, 0, 31), 31);
   EXPECT_EQ(TruncClamped(-1e300, 0, 31), 0);
 }
+
+// The indices the code names must stay on the parameters they name.
+TEST(ParamTable, NamedIndicesPointAtTheirParameters) {
+  EXPECT_EQ(ParamIndex::kVoices, FindParamIndex("Voices"));
+  EXPECT_EQ(ParamIndex::kVolume, FindParamIndex("Volume"));
+  EXPECT_EQ(ParamIndex::kUnison, FindParamIndex("Unison"));
+  EXPECT_EQ(ParamIndex::kUnisonLfoPhase, FindParamIndex("Unison LFO Phase"));
+  EXPECT_EQ(ParamIndex::kEnvDelay2, FindParamIndex("Env 2 Dly"));
+  EXPECT_EQ(ParamIndex::kEnvDelay3, FindParamIndex("Env 3 Dly"));
+  for (int n = 0; n < 3; ++n) {
+    const std::string k = std::to_string(n + 1);
+    EXPECT_EQ(ParamIndex::kLfoSync1 + n * ParamIndex::kLfoStride, FindParamIndex(("LFOSyn " + k).c_str()));
+    EXPECT_EQ(ParamIndex::kLfoRate1 + n * ParamIndex::kLfoStride, FindParamIndex(("LFOFrq " + k).c_str()));
+  }
+}
