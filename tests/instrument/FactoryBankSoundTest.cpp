@@ -132,6 +132,15 @@ bool UsesSource(const Values& v, std::initializer_list<int> sources, bool fmOnly
   return false;
 }
 
+// An instance running at rate in 512-sample blocks with a factory program.
+void PlayReady(Instrument& in, int program, double rate) {
+  in.q->SetSampleRate(rate);
+  in.q->SetBlockSize(512);
+  in.q->ResetProcessing();
+  in.q->SetActive(true);
+  EXPECT_TRUE(in.q->LoadProgramSlot(program));
+}
+
 struct Level {
   double peak = 0, rms = 0;
 };
@@ -140,11 +149,7 @@ struct Level {
 // release, RMS over the hold.
 Level Measure(int program, double rate) {
   Instrument in;
-  in.q->SetSampleRate(rate);
-  in.q->SetBlockSize(512);
-  in.q->ResetProcessing();
-  in.q->SetActive(true);
-  EXPECT_TRUE(in.q->LoadProgramSlot(program));
+  PlayReady(in, program, rate);
   const int hold = int(2 * rate), tail = int(1.5 * rate);
   std::vector<double> l(512), r(512);
   Level level;
@@ -175,11 +180,7 @@ double Db(double x) { return 20 * std::log10(std::max(x, 1e-12)); }
 double ShareBelow200Hz(int program) {
   const double rate = 22050;
   Instrument in;
-  in.q->SetSampleRate(rate);
-  in.q->SetBlockSize(512);
-  in.q->ResetProcessing();
-  in.q->SetActive(true);
-  EXPECT_TRUE(in.q->LoadProgramSlot(program));
+  PlayReady(in, program, rate);
   in.q->HandleMidiMessage(Midi(0x90, 36, 100));
   const double w = 2 * 3.14159265358979323846 * 200 / rate, alpha = std::sin(w) / (2 * std::sqrt(0.5));
   const double a0 = 1 + alpha, b0 = (1 - std::cos(w)) / 2 / a0, b1 = (1 - std::cos(w)) / a0, b2 = b0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../engine/AllocCounter.h"
+#include "../instrument/InstrumentFixture.h"
 #include "FactoryNames.h"
 #include "Quarvi.h"
 #include "Random.h"
@@ -104,15 +105,6 @@ TEST(ReferenceRender, BenchmarkWorkloadsMatchBitForBit) {
 }
 
 // ---- every factory program through the instrument -----------------------------
-
-MidiMessage Midi(int status, int d1, int d2, int offset) {
-  MidiMessage m;
-  m.offset = offset;
-  m.status = static_cast<uint8_t>(status);
-  m.data1 = static_cast<uint8_t>(d1);
-  m.data2 = static_cast<uint8_t>(d2);
-  return m;
-}
 
 // Note 60, then a chord on top, a mod wheel and pitch bend move, all notes
 // released, and the release tails. Host blocks of hostBlock samples.
