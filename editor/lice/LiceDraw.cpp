@@ -1,5 +1,10 @@
-// Blits, lines and fills. The weights the editor draws with most (1 and 0.5, and 0.25 and 0.75 for
-// fills) are exact byte operations: a copy, or halves and quarters added.
+// Blits, lines and fills. The weights the editor draws with most (1 and 0.5,
+// and 0.25 and 0.75 for fills) are exact byte operations: a copy, or halves
+// and quarters added. The copy with source alpha, the blend of every knob and
+// button, runs four pixels at a time with SSE2 (every build we ship has it)
+// and gives exactly the bytes of the one-pixel formula.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +16,46 @@
 namespace {
 
 using namespace lice_pixel;
+
+// The copy with source alpha at weight 1, four pixels at a time, exactly as
+// CopyAlpha: each colour channel s + (d - s)(255 - a)/256 truncated toward
+// zero, computed as the truncated magnitude |d - s|(255 - a)/256 (which fits
+// 16 bits) with the sign put back; alpha a + destination alpha, saturated;
+// alpha 0 keeps the destination. Returns the pixels done (a multiple of 4).
+int CopyAlphaRowSse2(LICE_pixel* d, const LICE_pixel* s, int n) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i c255 = _mm_set1_epi16(255);
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i sa = _mm_and_si128(sv, alphaMask);
+    const __m128i transparent = _mm_cmpeq_epi32(sa, zero);
+    const int clear = _mm_movemask_epi8(transparent);
+    if (clear == 0xFFFF) continue;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaMask)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), sv);
+      continue;
+    }
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    __m128i half[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m128i s16 = h ? _mm_unpackhi_epi8(sv, zero) : _mm_unpacklo_epi8(sv, zero);
+      const __m128i d16 = h ? _mm_unpackhi_epi8(dv, zero) : _mm_unpacklo_epi8(dv, zero);
+      const __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+      const __m128i k = _mm_sub_epi16(c255, a16);
+      const __m128i diff = _mm_sub_epi16(d16, s16);
+      const __m128i neg = _mm_srai_epi16(diff, 15);
+      const __m128i mag = _mm_srli_epi16(_mm_mullo_epi16(_mm_sub_epi16(_mm_xor_si128(diff, neg), neg), k), 8);
+      half[h] = _mm_add_epi16(s16, _mm_sub_epi16(_mm_xor_si128(mag, neg), neg));
+    }
+    __m128i out = _mm_packus_epi16(half[0], half[1]);
+    out = _mm_or_si128(_mm_andnot_si128(alphaMask, out), _mm_and_si128(_mm_adds_epu8(sv, dv), alphaMask));
+    out = _mm_or_si128(_mm_and_si128(transparent, dv), _mm_andnot_si128(transparent, out));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
+  }
+  return i;
+}
 
 // One row of a blit.
 void BlitRow(LICE_pixel* d, const LICE_pixel* s, int n, int blend, bool useAlpha, int iw) {
@@ -25,7 +70,8 @@ void BlitRow(LICE_pixel* d, const LICE_pixel* s, int n, int blend, bool useAlpha
     return;
   }
   if (blend == LICE_BLIT_MODE_COPY && useAlpha && iw == 256) {
-    for (int i = 0; i < n; ++i) {
+    const int done = CopyAlphaRowSse2(d, s, n);
+    for (int i = done; i < n; ++i) {
       const LICE_pixel p = s[i];
       const int a = static_cast<int>(p >> 24);
       if (a == 255) {

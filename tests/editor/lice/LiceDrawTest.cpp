@@ -2,6 +2,7 @@
 // arithmetic of the fast paths, clipping and what draws nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
@@ -94,6 +95,35 @@ TEST(LiceBlit, CopyWithSourceAlpha) {
   // Other weights scale the source alpha: 255 at 0.5 is 127.
   EXPECT_EQ(BlitOne(LICE_RGBA(200, 200, 200, 255), LICE_RGBA(0, 0, 0, 0), 0.5f, kCopyAlpha),
             LICE_RGBA(200 - 200 * 128 / 256, 200 - 200 * 128 / 256, 200 - 200 * 128 / 256, 127));
+}
+
+// Rows of every alpha against the one-pixel formula, written out here again;
+// runs of four transparent or four opaque pixels and row ends included.
+TEST(LiceBlit, CopyWithSourceAlphaRowsMatchTheFormula) {
+  constexpr int kN = 4099;
+  LICE_MemBitmap src(kN, 1), dst(kN, 1);
+  std::vector<LICE_pixel> expected(kN);
+  uint32_t h = 2024;
+  for (int i = 0; i < kN; ++i) {
+    h = h * 1664525u + 1013904223u;
+    LICE_pixel s = h;
+    const int run = (i / 8) % 4;  // random alphas, all 0, all 255, 0 and 255 in turn
+    if (run == 1) s &= 0xFFFFFF;
+    if (run == 2) s |= 0xFF000000u;
+    if (run == 3) s = (s & 0xFFFFFF) | (i % 2 ? 0xFF000000u : 0u);
+    h = h * 1664525u + 1013904223u;
+    const LICE_pixel d = h;
+    src.GetBits()[i] = s;
+    dst.GetBits()[i] = d;
+    const int a = LICE_GETA(s);
+    auto ch = [&](int sc, int dc) { return sc + (dc - sc) * (255 - a) / 256; };
+    expected[i] = a == 0     ? d
+                  : a == 255 ? (s | 0xFF000000u)
+                             : LICE_RGBA(ch(LICE_GETR(s), LICE_GETR(d)), ch(LICE_GETG(s), LICE_GETG(d)),
+                                         ch(LICE_GETB(s), LICE_GETB(d)), std::min(255, a + LICE_GETA(d)));
+  }
+  LICE_Blit(&dst, &src, 0, 0, nullptr, 1.0f, kCopyAlpha);
+  EXPECT_EQ(std::vector<LICE_pixel>(dst.GetBits(), dst.GetBits() + kN), expected);
 }
 
 TEST(LiceBlit, CopyWeightsAreExactByteArithmetic) {
