@@ -125,11 +125,12 @@ bool Decode(ReadState* st, png_structp png, png_infop info) {
   return true;
 }
 
-bool Encode(WriteState* st, png_structp png, png_infop info, LICE_IBitmap* bitmap) {
+bool Encode(WriteState* st, png_structp png, png_infop info, LICE_IBitmap* bitmap, bool alpha) {
   if (setjmp(st->jump)) return false;
   const int w = bitmap->GetWidth(), h = bitmap->GetHeight();
   png_set_write_fn(png, st, OnWrite, OnFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
+               alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   const LICE_pixel* bits = bitmap->GetBits();
@@ -137,11 +138,11 @@ bool Encode(WriteState* st, png_structp png, png_infop info, LICE_IBitmap* bitma
   for (int y = 0; y < h; ++y) {
     const LICE_pixel* src = bits + static_cast<size_t>(y) * span;
     png_bytep out = st->row;
-    for (int x = 0; x < w; ++x, out += 4) {
-      out[0] = static_cast<png_byte>(LICE_GETR(src[x]));
-      out[1] = static_cast<png_byte>(LICE_GETG(src[x]));
-      out[2] = static_cast<png_byte>(LICE_GETB(src[x]));
-      out[3] = static_cast<png_byte>(LICE_GETA(src[x]));
+    for (int x = 0; x < w; ++x) {
+      *out++ = static_cast<png_byte>(LICE_GETR(src[x]));
+      *out++ = static_cast<png_byte>(LICE_GETG(src[x]));
+      *out++ = static_cast<png_byte>(LICE_GETB(src[x]));
+      if (alpha) *out++ = static_cast<png_byte>(LICE_GETA(src[x]));
     }
     png_write_row(png, st->row);
   }
@@ -181,7 +182,7 @@ LICE_MemBitmap* LICE_LoadPNGFromResource(int id) {
   return LICE_LoadPNGFromMemory(bytes.data(), bytes.size());
 }
 
-bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path) {
+bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path, bool alpha) {
   if (!bitmap || !path || !bitmap->GetBits() || bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0) return false;
   FILE* file = OpenFileUtf8(path, "wb");
   if (!file) return false;
@@ -193,7 +194,7 @@ bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path) {
   bool ok = false;
   if (png && info) {
     png_set_error_fn(png, &st, OnWriteError, OnWarning);
-    ok = Encode(&st, png, info, bitmap);
+    ok = Encode(&st, png, info, bitmap, alpha);
   }
   if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
   std::free(st.row);

@@ -48,6 +48,16 @@ std::unique_ptr<LICE_MemBitmap> Load(const std::vector<uint8_t>& bytes, size_t n
 
 std::unique_ptr<LICE_MemBitmap> Load(const std::vector<uint8_t>& bytes) { return Load(bytes, bytes.size()); }
 
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    int c;
+    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+  }
+  return bytes;
+}
+
 std::vector<LICE_pixel> Pixels(LICE_IBitmap* b) {
   std::vector<LICE_pixel> v;
   for (int y = 0; y < b->GetHeight(); ++y) {
@@ -120,16 +130,20 @@ TEST(LicePng, WrittenPicturesReadBack) {
   for (int i = 0; i < 15; ++i) b.GetBits()[i / 5 * b.GetRowSpan() + i % 5] = 0x01020304u * static_cast<LICE_pixel>(i + 1);
   const std::string path = ::testing::TempDir() + "lice-written.png";
   ASSERT_TRUE(LICE_WritePNG(&b, path.c_str()));
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-  }
+  std::vector<uint8_t> bytes = ReadFile(path);
   std::remove(path.c_str());
   std::unique_ptr<LICE_MemBitmap> back = Load(bytes);
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(Pixels(back.get()), Pixels(&b));
+  // Without alpha: the same colours, opaque.
+  ASSERT_TRUE(LICE_WritePNG(&b, path.c_str(), false));
+  bytes = ReadFile(path);
+  std::remove(path.c_str());
+  back = Load(bytes);
+  ASSERT_NE(back, nullptr);
+  std::vector<LICE_pixel> opaque = Pixels(&b);
+  for (LICE_pixel& p : opaque) p |= 0xFF000000u;
+  EXPECT_EQ(Pixels(back.get()), opaque);
 
   LICE_MemBitmap empty;
   EXPECT_FALSE(LICE_WritePNG(&empty, path.c_str()));
@@ -144,12 +158,8 @@ TEST(LicePng, EditorImagesAreResources) {
                                  "knob_white", "learn", "led", "switch2", "switch3", "unlearn", "prev"};
   for (int id = 1; id <= 17; ++id) {
     const std::string path = std::string(QUARVI_SOURCE_DIR) + "/resources/img/" + names[id - 1] + ".png";
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) continue;  // not drawn yet
-    std::vector<uint8_t> bytes;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
+    const std::vector<uint8_t> bytes = ReadFile(path);
+    if (bytes.empty()) continue;  // not drawn yet
     std::unique_ptr<LICE_MemBitmap> fromFile = Load(bytes);
     std::unique_ptr<LICE_MemBitmap> fromResource(LICE_LoadPNGFromResource(id));
     ASSERT_NE(fromFile, nullptr) << path;
