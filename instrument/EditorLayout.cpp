@@ -235,6 +235,13 @@ const LayoutSection kEditorSections[kEditorSectionCount] = {
     {"FORMANT F1", {20, 178, 222, 552}, true},
     {"FORMANT F2", {230, 178, 430, 552}, true},
     {"FORMANT F3", {438, 178, 638, 552}, true},
+    // Each formant: the sound, its modulation, its routing.
+    {"MODULATION", {30, 366, 212, 376}, false},
+    {"ROUTING", {30, 464, 212, 474}, false},
+    {"MODULATION", {240, 366, 420, 376}, false},
+    {"ROUTING", {240, 464, 420, 474}, false},
+    {"MODULATION", {448, 366, 628, 376}, false},
+    {"ROUTING", {448, 464, 628, 474}, false},
     // Bus 1 left, the output in the middle, bus 2 right: one frame, three
     // headings over their columns.
     {"", {646, 178, 1056, 362}, true},
@@ -244,7 +251,7 @@ const LayoutSection kEditorSections[kEditorSectionCount] = {
     {"LFO 1", {646, 372, 778, 552}, true},
     {"LFO 2", {784, 372, 916, 552}, true},
     {"LFO 3", {922, 372, 1056, 552}, true},
-    {"ENVELOPE 1", {20, 562, 366, 668}, true},
-    {"ENVELOPE 2", {374, 562, 712, 668}, true},
-    {"ENVELOPE 3", {720, 562, 1056, 668}, true},
+    {"ENVELOPE 1", {20, 562, 360, 668}, true},
+    {"ENVELOPE 2", {366, 562, 708, 668}, true},
+    {"ENVELOPE 3", {714, 562, 1056, 668}, true},
 };

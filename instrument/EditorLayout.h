@@ -129,12 +129,13 @@ constexpr int kWaveCurveBottom = 60;
 // The framed sections of the panel: only the artwork reads these, the
 // editor gets them as part of the background image.
 // A framed section draws its frame and its title centred in the title strip
-// at the top; an unframed row is a heading inside a framed section, its text
-// centred in the strip of that section over the columns the rect spans.
+// at the top. An unframed row is a heading inside a framed section, its text
+// centred in its rect: in the title strip over the columns it names, or, in
+// a rect lower down, on a divider line across the section.
 struct LayoutSection {
   const char* title;
   LayoutRect rect;
   bool framed;
 };
-constexpr int kEditorSectionCount = 17;
+constexpr int kEditorSectionCount = 23;
 extern const LayoutSection kEditorSections[kEditorSectionCount];
