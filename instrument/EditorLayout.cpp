@@ -237,11 +237,11 @@ const LayoutSection kEditorSections[kEditorSectionCount] = {
     {"FORMANT F3", {438, 178, 638, 552}, true},
     // Each formant: the sound, its modulation, its routing.
     {"MODULATION", {30, 366, 212, 376}, false},
-    {"ROUTING", {30, 464, 212, 474}, false},
+    {"ROUTING", {30, 466, 212, 476}, false},
     {"MODULATION", {240, 366, 420, 376}, false},
-    {"ROUTING", {240, 464, 420, 474}, false},
+    {"ROUTING", {240, 466, 420, 476}, false},
     {"MODULATION", {448, 366, 628, 376}, false},
-    {"ROUTING", {448, 464, 628, 474}, false},
+    {"ROUTING", {448, 466, 628, 476}, false},
     // Bus 1 left, the output in the middle, bus 2 right: one frame, three
     // headings over their columns.
     {"", {646, 178, 1056, 362}, true},

@@ -59,8 +59,9 @@ TEST(EditorLayout, RowsBindTheListedParameters) {
 
   // Every source menu offers exactly the sources its parameter accepts.
   for (const LayoutControl& c : kEditorControls) {
-    if (c.kind == LayoutKind::Source)
+    if (c.kind == LayoutKind::Source) {
       EXPECT_EQ(c.fullSources ? 19 : 13, kParamTable[c.param].textCount) << kParamTable[c.param].name;
+    }
   }
 }
 
@@ -89,7 +90,9 @@ TEST(EditorLayout, ImagesFitTheirControls) {
       const LayoutImage* img = FindEditorImage(id);
       ASSERT_NE(img, nullptr);
       // The voice display blits 12-pixel digits at several places in its rect.
-      if (c.kind != LayoutKind::Voices) EXPECT_EQ(img->width, c.rect.W()) << img->name;
+      if (c.kind != LayoutKind::Voices) {
+        EXPECT_EQ(img->width, c.rect.W()) << img->name;
+      }
       EXPECT_EQ(img->FrameHeight(), c.rect.H()) << img->name;
     }
     const bool drawsImage = c.kind == LayoutKind::Background || c.kind == LayoutKind::UtilityKick ||
@@ -97,7 +100,9 @@ TEST(EditorLayout, ImagesFitTheirControls) {
                             c.kind == LayoutKind::Knob || c.kind == LayoutKind::ButtonKick ||
                             c.kind == LayoutKind::Voices || c.kind == LayoutKind::Switch;
     EXPECT_EQ(c.image != 0, drawsImage);
-    if (c.kind == LayoutKind::Knob) EXPECT_EQ(FindEditorImage(c.image)->frames, 65);
+    if (c.kind == LayoutKind::Knob) {
+      EXPECT_EQ(FindEditorImage(c.image)->frames, 65);
+    }
   }
   EXPECT_EQ(hidden, 4);  // the clip LED and the three Freq knobs
   for (int k = 0; k < 3; ++k) {

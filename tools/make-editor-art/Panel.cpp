@@ -20,6 +20,7 @@ constexpr double kPositionSize = 9.0;
 constexpr double kTitleSize = 10.5;
 constexpr double kTitleTracking = 1.6;
 constexpr int kTitleStrip = 18;
+constexpr int kEnv1TriggerRow = 110;
 
 // ---- labels ------------------------------------------------------------------
 
@@ -131,6 +132,7 @@ class Panel {
     return {left, l.baseline - 0.73 * l.size, left + w, l.baseline + 0.02 * l.size};
   }
   void Well(const Box& b, double radius);
+  void Envelope(const LayoutRect& trigger, const LayoutRect& attack);
   void Screen(const LayoutRect& r);
 
   cairo_t* cr_;
@@ -269,6 +271,28 @@ void Panel::Well(const Box& b, double radius) {
   cairo_stroke(cr_);
 }
 
+// Envelope 1 has room between its trigger switch and its attack knob: a
+// printed envelope shape, attack, decay, sustain, release.
+void Panel::Envelope(const LayoutRect& trigger, const LayoutRect& attack) {
+  const double l = trigger.R + 20, r = attack.L - 12, t = attack.T + 7, b = attack.B - 7;
+  const double w = r - l;
+  cairo_set_line_width(cr_, 1.0);
+  cairo_move_to(cr_, l, b + 0.5);
+  cairo_line_to(cr_, r, b + 0.5);
+  SetColor(cr_, Palette::kPositionLabel, 0.35);
+  cairo_stroke(cr_);
+  cairo_set_line_width(cr_, 1.5);
+  cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+  cairo_move_to(cr_, l, b);
+  cairo_curve_to(cr_, l + 0.10 * w, b - 0.6 * (b - t), l + 0.18 * w, t, l + 0.22 * w, t);
+  cairo_curve_to(cr_, l + 0.30 * w, t + 0.5 * (b - t), l + 0.38 * w, t + 0.45 * (b - t), l + 0.5 * w,
+                 t + 0.45 * (b - t));
+  cairo_line_to(cr_, l + 0.72 * w, t + 0.45 * (b - t));
+  cairo_curve_to(cr_, l + 0.82 * w, b - 0.1 * (b - t), l + 0.9 * w, b, r, b);
+  SetColor(cr_, Palette::kAqua, 0.5);
+  cairo_stroke(cr_);
+}
+
 // The glass of a wave display: a bezel outside the control, a faint grid
 // inside it where the curves are drawn (the curves blend over it).
 void Panel::Screen(const LayoutRect& r) {
@@ -348,6 +372,9 @@ void Panel::ControlArt() {
         cairo_fill(cr_);
         break;
       }
+      case LayoutKind::Switch:
+        if (row == kEnv1TriggerRow) Envelope(r, kEditorControls[row + 1].rect);
+        break;
       case LayoutKind::ClipLed: {
         // The unlit light; the lit image covers it while the output clips.
         const double cx = (r.L + r.R) / 2.0, cy = (r.T + r.B) / 2.0;

@@ -265,8 +265,9 @@ Pixels PaintSwitch(const LayoutImage& img) {
 
 // ---- digits ---------------------------------------------------------------------
 //
-// Seven-segment LED digits 0-9 and the unison separator. The voice display
-// places digits 8 pixels apart, so the lit segments keep to columns 2..9.
+// Seven-segment LED digits 0-9 and the unison separator. With unison on,
+// the voice display places the tens and units digits 8 pixels apart, so the
+// lit segments keep to columns 2..9 and leave a pixel between two digits.
 
 void Segment(cairo_t* cr, double x1, double y1, double x2, double y2, double t) {
   // A bar with pointed ends from (x1, y1) to (x2, y2), horizontal or vertical.
@@ -296,7 +297,7 @@ void DigitPath(cairo_t* cr, int digit) {
   // e   c
   //  ddd
   static const char* kSegments[10] = {"abcdef", "bc", "abged", "abgcd", "fgbc", "afgcd", "afgedc", "abc", "abcdefg", "abcdfg"};
-  const double l = 2.9, r = 9.1, t = 2.5, m = 8.0, b = 13.5, w = 1.9, gap = 0.4;
+  const double l = 3.3, r = 8.7, t = 2.5, m = 8.0, b = 13.5, w = 1.6, gap = 0.4;
   for (const char* s = kSegments[digit]; *s; ++s) {
     switch (*s) {
       case 'a': Segment(cr, l + gap, t, r - gap, t, w); break;
@@ -317,10 +318,6 @@ Pixels PaintDigits(const LayoutImage& img) {
   for (int f = 0; f < img.frames; ++f) {
     cairo_save(cr);
     cairo_translate(cr, 0, f * img.FrameHeight());
-    // A slight forward slant, as on LED displays.
-    cairo_matrix_t slant;
-    cairo_matrix_init(&slant, 1, 0, -0.08, 1, 0.65, 0);
-    cairo_transform(cr, &slant);
     if (f < 10) {
       DigitPath(cr, f);
     } else {
@@ -333,7 +330,7 @@ Pixels PaintDigits(const LayoutImage& img) {
     }
     cairo_path_t* path = cairo_copy_path(cr);
     // Halo, then the lit segments.
-    cairo_set_line_width(cr, f < 10 ? 1.6 : 3.0);
+    cairo_set_line_width(cr, f < 10 ? 1.0 : 3.0);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     SetColor(cr, lit, 0.28);
     if (f < 10) {
