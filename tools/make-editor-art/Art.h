@@ -11,8 +11,10 @@
 // Paints image `id` (1..17) at the size and frame count of the layout table.
 Pixels PaintImage(int id);
 
-// The background, 1072 x 680; fails (false, with messages) when a label
-// would sit under a control or under another label.
+// The background, 1072 x 680. False, with the reasons, when a label would
+// sit under a control, under text a control draws, under another label or
+// over its section's edge, or when the panel under an opaque control is not
+// the flat section face (the opaque images are painted on that colour).
 bool PaintBackground(Pixels* out, std::vector<std::string>* problems);
 
 // The upper-case label the panel prints for a parameter, taken from its name.
