@@ -214,7 +214,7 @@ int LICE_CachedFont::DrawTextUtf8(LICE_IBitmap* dest, const char* text, int len,
   const int lineHeight = mLineHeight;
   if (measure) {
     rect->right = static_cast<int>(std::min<int64_t>(INT32_MAX, rect->left + std::max<int64_t>(0, width)));
-    rect->bottom = rect->top + lineHeight;
+    rect->bottom = static_cast<int>(std::min<int64_t>(INT32_MAX, static_cast<int64_t>(rect->top) + lineHeight));
     return lineHeight;
   }
   if (!Usable(dest)) return 0;
