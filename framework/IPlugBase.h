@@ -78,6 +78,8 @@ class IPlugBase {
   void FillEmptyPrograms(int count);
   void OnParamReset();
   void ReportAllParamsToHost();
+  // Closes and destroys the editor (safe to call twice).
+  void DestroyEditor();
   bool LegalIO(int nIn, int nOut) const;
 
   // Program and bank files (fxp / fxb).

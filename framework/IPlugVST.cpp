@@ -1,5 +1,7 @@
 #include "IPlugVST.h"
 
+#include "IGraphics.h"
+
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -312,13 +314,21 @@ void IPlugVST::SetLatency(int frames) {
   mEffect.initialDelay = frames;
 }
 
-bool IPlugVST::EditorOpenWindow(void*) { return false; }
-void IPlugVST::EditorCloseWindow() {}
-void IPlugVST::EditorSize(int* width, int* height) {
-  *width = 0;
-  *height = 0;
+bool IPlugVST::HostEditor() const { return GetGUI() && GetGUI()->CanOpenWindows(); }
+
+bool IPlugVST::EditorOpenWindow(void* parent) {
+  return HostEditor() && GetGUI()->OpenWindow(parent) != nullptr;
 }
-void IPlugVST::EditorSetControlsFromParam(int, double, bool) {}
+void IPlugVST::EditorCloseWindow() {
+  if (GetGUI()) GetGUI()->CloseWindow();
+}
+void IPlugVST::EditorSize(int* width, int* height) {
+  *width = GetGUI() ? GetGUI()->Width() : 0;
+  *height = GetGUI() ? GetGUI()->Height() : 0;
+}
+void IPlugVST::EditorSetControlsFromParam(int index, double value, bool normalized) {
+  if (GetGUI()) GetGUI()->SetControlsFromParam(index, value, normalized);
+}
 
 void IPlugVST::SetEditRectFromEditor() {
   int w = 0, h = 0;
@@ -332,14 +342,18 @@ void IPlugVST::SetEditRectFromEditor() {
 void IPlugVST::AttachEditor(IGraphics* editor) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   IPlugBase::AttachEditor(editor);
-  if (editor) {
+  // An editor without a window layer on this platform stays unannounced:
+  // the host must not offer a window that cannot open.
+  if (HostEditor()) {
     mEffect.flags |= effFlagsHasEditor;
     SetEditRectFromEditor();
+  } else {
+    mEffect.flags &= ~effFlagsHasEditor;
   }
 }
 
 void IPlugVST::ResizeEditor() {
-  if (!GetGUI()) return;
+  if (!HostEditor()) return;
   SetEditRectFromEditor();
   OnWindowResize();
 }
@@ -439,21 +453,21 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return 0;
 
     case effEditGetRect:
-      if (ptr && GetGUI()) {
+      if (ptr && HostEditor()) {
         *static_cast<ERect**>(ptr) = &mEditRect;
         return 1;
       }
       return 0;
 
     case effEditOpen:
-      if (GetGUI() && EditorOpenWindow(ptr)) {
+      if (HostEditor() && EditorOpenWindow(ptr)) {
         EditorOpened();
         return 1;
       }
       return 0;
 
     case effEditClose:
-      if (GetGUI()) {
+      if (HostEditor()) {
         EditorClosing();
         EditorCloseWindow();
         return 1;

@@ -62,12 +62,16 @@ class IPlugVST : public IPlugBase {
   static void VSTCALLBACK VSTSetParameter(AEffect* effect, VstInt32 index, float value);
 
  protected:
-  // Editor hand-over points; the editor layer fills them in. Without an
-  // attached editor none of them is called.
+  // Editor hand-over points. Without an attached editor none of them is
+  // called.
   virtual bool EditorOpenWindow(void* parent);
   virtual void EditorCloseWindow();
   virtual void EditorSize(int* width, int* height);
   virtual void EditorSetControlsFromParam(int index, double value, bool normalized);
+
+  // Whether the host is offered the editor: attached, and this platform has
+  // a window layer for it.
+  bool HostEditor() const;
 
   VstIntPtr HostCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 

@@ -70,4 +70,7 @@ void Quarvi::ApplyMappedController(int controller, int value) {
   // flood the host with automation.
   if (v == param->ToNormalized()) return;
   SetParameterFromEditor(p, v);
+  // The controls show what the parameter took (an integer parameter rounds
+  // the controller's value to its step).
+  if (GetGUI()) EditorSetControlsFromParam(p, param->value, false);
 }

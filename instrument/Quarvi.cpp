@@ -1,5 +1,7 @@
 #include "Quarvi.h"
 
+#include "IGraphics.h"
+
 namespace {
 constexpr int kVersion = 0x00020004;       // 2.0.4
 constexpr int kUniqueID = 0x33333135;      // '3315'
@@ -12,11 +14,19 @@ Quarvi::Quarvi(audioMasterCallback host)
   mPool.Attach(&mShared);
   mPool.tuning = mTuning;
   SetupParameters();
+  // The editor exists for the whole life of the instance, whether or not its
+  // window is ever opened; it is built before the bank loads, so the values
+  // it starts from (and returns to on a double-click) are the defaults.
+  AttachEditor(CreatePlatformGraphics(this));
   LoadStartupBank();
   LoadProgramSlot(0);
 }
 
-Quarvi::~Quarvi() = default;
+Quarvi::~Quarvi() {
+  // The editor goes first, while the instrument its controls point to is
+  // still whole (its window closes with it).
+  DestroyEditor();
+}
 
 void Quarvi::EditorIdle() {}
 
