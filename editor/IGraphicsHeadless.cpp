@@ -46,7 +46,8 @@ void IGraphicsHeadless::DrawAll() {
 
 bool IGraphicsHeadless::WritePNG(const std::string& path) {
   PrepareDraw();
-  return LICE_WritePNG(BackBuffer(), path.c_str());
+  // The back buffer's alpha byte means nothing on screen: the picture is opaque.
+  return LICE_WritePNG(BackBuffer(), path.c_str(), false);
 }
 
 bool IGraphicsHeadless::PresentRect(const Rect& rect) {
