@@ -445,7 +445,7 @@ IKSOptionMenu::IKSOptionMenu(Quarvi* plug)
 void IKSOptionMenu::OnMouseDown(int x, int y, const MouseMods&) {
   IGraphics* g = GUI();
   if (!g || !mQuarvi) return;
-  const bool copied = mQuarvi->HasProgramCopy();
+  const bool copied = mQuarvi->HasCopiedProgram();
   bool startupBank, midiThru, ignoreProgramChange;
   {
     PlugLock lock(mQuarvi->Mutex());

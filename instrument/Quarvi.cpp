@@ -42,11 +42,6 @@ void Quarvi::RefreshParamControls() {
   }
 }
 
-bool Quarvi::HasProgramCopy() {
-  std::lock_guard<std::recursive_mutex> lock(mLock);
-  return mCopyBuffer.Size() > 0;
-}
-
 // The commands themselves come with the program commands.
 void Quarvi::DoUtilityCommand(int, IGraphics*) {}
 

@@ -56,7 +56,9 @@ class Quarvi : public Synth {
   // online commands), run on the editor's thread with the editor that asked.
   virtual void DoUtilityCommand(int command, IGraphics* editor);
   // Whether "Copy Program" has filled the copy buffer (enables "Paste").
-  bool HasProgramCopy();
+  // The buffer changes only by commands on the editor's thread, where this
+  // is asked too.
+  bool HasCopiedProgram() const { return mCopyBuffer.Size() > 0; }
 
   // Read by tests and the editor.
   VoicePool& Pool() { return mPool; }
