@@ -230,6 +230,16 @@ bool IPlugBase::LoadProgramSlot(int index) {
   return ok;
 }
 
+void IPlugBase::SelectProgram(int index) {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  ModifyCurrentPreset();
+  LoadProgramSlot(index);
+  NotifyHostProgramChanged();
+  RefreshParamControls();
+  // A host that shows parameters learns the new values as well.
+  ReportAllParamsToHost();
+}
+
 void IPlugBase::FillEmptyPrograms(int count) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   for (int n = 0; n < count; ++n) {

@@ -75,6 +75,11 @@ class IPlugBase {
   bool SerializePresets(ChunkBuffer* chunk);
   const char* GetPresetName(int index) const;
   bool LoadProgramSlot(int index);
+  // The editor's program selection: under the lock, stores the current
+  // state into the current program, makes program index current, tells the
+  // host the program and every parameter value changed and pushes the values
+  // to the editor.
+  void SelectProgram(int index);
   void FillEmptyPrograms(int count);
   void OnParamReset();
   void ReportAllParamsToHost();

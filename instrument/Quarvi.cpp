@@ -1,5 +1,6 @@
 #include "Quarvi.h"
 
+#include "IControl.h"
 #include "IGraphics.h"
 
 namespace {
@@ -29,5 +30,19 @@ Quarvi::~Quarvi() {
 }
 
 void Quarvi::EditorIdle() {}
+
+// Any thread: a host program change or chunk arrives here too.
+void Quarvi::RefreshParamControls() {
+  std::lock_guard<std::recursive_mutex> lock(mLock);
+  Synth::RefreshParamControls();
+  IControl* display = mProgramDisplay.load(std::memory_order_relaxed);
+  if (display && GetGUI()) {  // the display lives as long as the editor
+    display->SetDirty(false);
+    display->RequestRedraw();
+  }
+}
+
+// The commands themselves come with the program commands.
+void Quarvi::DoUtilityCommand(int, IGraphics*) {}
 
 IPlugVST* CreateInstrument(audioMasterCallback host) { return new Quarvi(host); }
