@@ -42,6 +42,13 @@ class Quarvi : public Synth {
 
   void EditorIdle() override;
 
+  // The utility menu's commands (instrument/ProgramCommands.cpp) and the
+  // program clipboard behind Copy and Paste.
+  void DoUtilityCommand(int command, IGraphics* editor);
+  void CopyCurrentProgram();
+  bool PasteProgram();  // false with nothing copied
+  bool HasCopiedProgram() const { return mCopyBuffer.Size() > 0; }
+
   // Read by tests and the editor.
   VoicePool& Pool() { return mPool; }
   EngineShared& Shared() { return mShared; }
@@ -69,6 +76,8 @@ class Quarvi : public Synth {
 
   VoicePool mPool;
   DispatchMemory mDispatch;
+  ChunkBuffer mCopyBuffer;
+  int mCopySource = -1;
   double mEngineSampleRate = 0.0;
   double mVolume = 1.0;
   double mOutputGain = 1.0;
