@@ -42,7 +42,4 @@ void Quarvi::RefreshParamControls() {
   }
 }
 
-// The commands themselves come with the program commands.
-void Quarvi::DoUtilityCommand(int, IGraphics*) {}
-
 IPlugVST* CreateInstrument(audioMasterCallback host) { return new Quarvi(host); }

@@ -53,8 +53,12 @@ class Quarvi : public Synth {
   void SetProgramDisplay(IControl* display) { mProgramDisplay.store(display, std::memory_order_relaxed); }
 
   // The utility menu's commands 0..21 (program, bank, configuration and
-  // online commands), run on the editor's thread with the editor that asked.
+  // online commands; instrument/ProgramCommands.cpp), run on the editor's
+  // thread with the editor that asked.
   virtual void DoUtilityCommand(int command, IGraphics* editor);
+  // The program clipboard behind "Copy Program" and "Paste Program".
+  void CopyCurrentProgram();
+  bool PasteProgram();  // false with nothing copied
   // Whether "Copy Program" has filled the copy buffer (enables "Paste").
   // The buffer changes only by commands on the editor's thread, where this
   // is asked too.
