@@ -12,6 +12,9 @@ Quarvi::Quarvi(audioMasterCallback host)
   mPool.Attach(&mShared);
   mPool.tuning = mTuning;
   SetupParameters();
+  // Ready to play at the default rate and block size (44.1 kHz, 1024) before
+  // any host request: a host need not set either before processing.
+  ResetProcessing();
   LoadStartupBank();
   LoadProgramSlot(0);
 }
