@@ -11,6 +11,12 @@
 // What SIMDe 0.7 leaves without its native name, and three instructions it
 // lacks, written out with the processor's results: a truncation that does
 // not fit (or a NaN) gives INT32_MIN, as vcvttpd2dq does.
+// The kernel's 32-bit products wrap, as the instruction's do; SIMDe's
+// portable vpmulld multiplies signed integers, which UBSan reports when they
+// wrap. The unsigned product has the same bits.
+#undef _mm256_mullo_epi32
+#define _mm256_mullo_epi32(a, b) simde_x_mm256_mullo_epu32(a, b)
+
 #ifndef _mm512_shuffle_f64x2
 using __mmask8 = simde__mmask8;
 #define _mm512_shuffle_f64x2(a, b, imm8) simde_mm512_shuffle_f64x2(a, b, imm8)
