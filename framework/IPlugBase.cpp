@@ -297,6 +297,26 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
   return pos;
 }
 
+IPlugBase::LoadSnapshot IPlugBase::TakeLoadSnapshot() {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  LoadSnapshot s;
+  s.presets = mPresets;
+  SerializeState(&s.state);
+  s.current = mCurrentPreset;
+  return s;
+}
+
+// The state goes back through the state loader, so the engine follows the
+// restored parameters.
+void IPlugBase::RestoreLoadSnapshot(const LoadSnapshot& snapshot) {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  mPresets = snapshot.presets;
+  mCurrentPreset = snapshot.current;
+  UnserializeState(snapshot.state, 0);
+  PresetsChangedByHost();
+  RefreshParamControls();
+}
+
 // ---- audio --------------------------------------------------------------------
 
 void IPlugBase::SetBlockSize(int blockSize) {

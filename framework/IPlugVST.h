@@ -24,6 +24,12 @@ class IPlugVST : public IPlugBase {
            int uniqueID, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
   ~IPlugVST() override;
 
+  // Sample rates a host may set. Anything else (zero, negative, NaN, absurd)
+  // is ignored: the instance keeps the rate it had rather than falling
+  // silent.
+  static constexpr double kMinSampleRate = 1000.0;
+  static constexpr double kMaxSampleRate = 768000.0;
+
   AEffect* GetAEffect() { return &mEffect; }
   audioMasterCallback GetHostCallback() const { return mHostCallback; }
 
@@ -93,6 +99,9 @@ class IPlugVST : public IPlugBase {
   void SendWantMidi();
   bool SendEventToHost(VstEvent* event);
   void SetEditRectFromEditor();
+  // A replacing process call that failed leaves silence, not half a block.
+  template <typename Sample>
+  void SilenceOutputs(Sample** outputs, VstInt32 frames);
   // effClose: decides whether this call or an outer call on the same thread
   // destroys the object.
   void BeginClose();

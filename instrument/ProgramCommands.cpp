@@ -199,7 +199,8 @@ void SaveConfiguration(Quarvi* q, IGraphics* editor) {
   const std::string text = "The INI configuration file is:\n" + q->Settings().configPath +
                            "\n\nDo you really want to overwrite it?";
   if (!Ask(editor, text, "Save Configuration")) return;
-  q->Settings().WriteMidiSettings(MidiSettings::All);
+  // Copied under the lock, written outside it.
+  q->WriteMidiSettings(MidiSettings::All);
 }
 
 }  // namespace

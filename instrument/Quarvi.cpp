@@ -19,6 +19,9 @@ Quarvi::Quarvi(audioMasterCallback host)
   // window is ever opened; it is built before the bank loads, so the values
   // it starts from (and returns to on a double-click) are the defaults.
   AttachEditor(CreatePlatformGraphics(this));
+  // Ready to play at the default rate and block size (44.1 kHz, 1024) before
+  // any host request: a host need not set either before processing.
+  ResetProcessing();
   LoadStartupBank();
   LoadProgramSlot(0);
 }

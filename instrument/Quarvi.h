@@ -43,6 +43,9 @@ class Quarvi : public Synth {
   void CommitLearn();
   void ToggleMidiThru();
   void ToggleIgnoreProgramChange();
+  // Writes the settings file's MIDI sections (Config::WriteMidiSettings) from
+  // a copy taken under the lock; "Save Configuration" writes All.
+  bool WriteMidiSettings(MidiSettings which);
 
   void EditorIdle() override;
   // Pushes every value to the editor's controls and redraws the program
