@@ -10,6 +10,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,7 +20,7 @@
 
 #include "LiceSystem.h"
 #include "lice.h"
-#include "platform/Files.h"
+#include "platform/Folders.h"
 #include "platform/Resources.h"
 
 namespace {
@@ -43,8 +44,11 @@ struct ReadState {
   LICE_MemBitmap* bitmap = nullptr;  // owned by the caller until handed out
 };
 
+// The encoded bytes collect in a malloc'd block (growing it cannot throw
+// through libpng's C frames); the file is replaced with them at once.
 struct WriteState {
-  FILE* file = nullptr;
+  unsigned char* bytes = nullptr;  // malloc'd; freed by the caller
+  size_t size = 0, capacity = 0;
   std::jmp_buf jump;
   png_bytep row = nullptr;  // malloc'd; freed by the caller
 };
@@ -68,7 +72,19 @@ void OnRead(png_structp png, png_bytep out, png_size_t n) {
 
 void OnWrite(png_structp png, png_bytep data, png_size_t n) {
   WriteState* st = static_cast<WriteState*>(png_get_io_ptr(png));
-  if (std::fwrite(data, 1, n, st->file) != n) png_error(png, "write failed");
+  if (n > st->capacity - st->size) {
+    size_t capacity = st->capacity ? st->capacity : 65536;
+    while (capacity - st->size < n) {
+      if (capacity > SIZE_MAX / 2) png_error(png, "too large");
+      capacity *= 2;
+    }
+    auto* grown = static_cast<unsigned char*>(std::realloc(st->bytes, capacity));
+    if (!grown) png_error(png, "out of memory");
+    st->bytes = grown;
+    st->capacity = capacity;
+  }
+  std::memcpy(st->bytes + st->size, data, n);
+  st->size += n;
 }
 
 void OnFlush(png_structp) {}
@@ -184,10 +200,7 @@ LICE_MemBitmap* LICE_LoadPNGFromResource(int id) {
 
 bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path, bool alpha) {
   if (!bitmap || !path || !bitmap->GetBits() || bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0) return false;
-  FILE* file = OpenFileUtf8(path, "wb");
-  if (!file) return false;
   WriteState st;
-  st.file = file;
   st.row = static_cast<png_bytep>(std::malloc(static_cast<size_t>(bitmap->GetWidth()) * 4));
   png_structp png = st.row ? png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr) : nullptr;
   png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -198,7 +211,9 @@ bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path, bool alpha) {
   }
   if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
   std::free(st.row);
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) RemoveFileUtf8(path);
+  // Like every file the instrument writes: the old picture stays until the
+  // new one is complete.
+  ok = ok && ReplaceFileAtomically(path, std::string(reinterpret_cast<const char*>(st.bytes), st.size));
+  std::free(st.bytes);
   return ok;
 }
