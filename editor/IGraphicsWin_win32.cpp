@@ -432,6 +432,7 @@ bool IGraphicsWin::PresentRect(const Rect& rect) {
 void IGraphicsWin::Resize(int w, int h) {
   if (w == Width() && h == Height()) return;
   const int dw = w - Width(), dh = h - Height();
+  if (mEntryWnd) CloseEntry(false);  // its control goes with the others
   IGraphics::Resize(w, h);
   HWND wnd = static_cast<HWND>(mWnd);
   if (!wnd) return;
@@ -461,8 +462,9 @@ void IGraphicsWin::OnTimerTick() {
   HWND wnd = static_cast<HWND>(mWnd);
   if (mEntryWnd && mEntryState != kEntryNone) {
     // A finished entry is applied on its own tick.
-    if (mEntryState == kEntryCommit || mEntryState == kEntryCancel) CloseEntry(mEntryState == kEntryCommit);
+    const int state = mEntryState;
     mEntryState = kEntryNone;
+    if (state == kEntryCommit || state == kEntryCancel) CloseEntry(state == kEntryCommit);
     return;
   }
   Rect r;
@@ -539,6 +541,7 @@ void IGraphicsWin::CloseEntry(bool commit) {
   mEntryControl = nullptr;
   mEntryParam = nullptr;
   mEntryPrevProc = nullptr;
+  mEntryState = kEntryNone;
   // Keys go on reaching the editor (and through it the host).
   if (hadFocus && mWnd) SetFocus(static_cast<HWND>(mWnd));
   if (commit && !hadParam && control) control->OnTextEntered(text.c_str());

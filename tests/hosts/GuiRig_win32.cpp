@@ -32,6 +32,7 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -52,7 +53,8 @@ namespace {
 
 int gPassed = 0, gFailed = 0;
 
-void Check(bool ok, const std::string& what) {
+void Check(bool ok, std::string what) {
+  for (char& c : what) c = c == '\n' ? ' ' : c;  // one line per check
   std::printf("%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
   std::fflush(stdout);
   (ok ? gPassed : gFailed)++;
@@ -114,13 +116,18 @@ std::string Join(const std::vector<std::string>& v) {
 
 HWND gUiWnd = nullptr;  // runs work for the script thread; its timer idles the editors
 std::vector<AEffect*> gIdling;
-constexpr UINT kRunOnUi = WM_APP + 1;
+constexpr UINT kRunOnUi = WM_APP + 1, kStartOnUi = WM_APP + 2;
 constexpr int kHostMargin = 40;  // host window area below the editor, for clicks away from it
 
 // Runs fn on the user-interface thread and waits for it (also while that
 // thread sits in a modal loop: sent messages are handled there too).
 void OnUi(const std::function<void()>& fn) {
   SendMessageW(gUiWnd, kRunOnUi, 0, reinterpret_cast<LPARAM>(&fn));
+}
+// Starts fn there without waiting: for calls that sit in a modal loop until
+// the script answers them.
+void StartOnUi(const std::function<void()>& fn) {
+  PostMessageW(gUiWnd, kStartOnUi, 0, reinterpret_cast<LPARAM>(new std::function<void()>(fn)));
 }
 
 VstIntPtr VSTCALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void* ptr, float opt) {
@@ -139,6 +146,11 @@ VstIntPtr VSTCALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
 LRESULT CALLBACK UiProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kRunOnUi) {
     (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
+  }
+  if (msg == kStartOnUi) {
+    std::unique_ptr<std::function<void()>> fn(reinterpret_cast<std::function<void()>*>(lParam));
+    (*fn)();
     return 0;
   }
   if (msg == WM_TIMER) {
@@ -755,6 +767,58 @@ void RunTestLayout(const std::string& pictures) {
   if (colour) gui::Key(VK_ESCAPE);
   Check(gui::WaitFor([&] { return Logged(mark, "colour none"); }), "a cancelled colour dialog returns false");
 
+  // System services: folders, the clipboard, the hidden cursor, a web link
+  // the user declines.
+  IGraphics* g = static_cast<IPlugVST*>(p.effect->object)->GetGUI();
+  std::string hostFolder, pluginFolder, desktop, appData, commonAppData, clip;
+  const std::string unicode = "B\xC3\xA4sse \xCE\xA9";
+  bool clipOk = false;
+  OnUi([&] {
+    g->HostFolder(&hostFolder);
+    g->PluginFolder(&pluginFolder);
+    g->DesktopFolder(&desktop);
+    g->UserAppDataFolder(&appData);
+    g->AppDataFolder(&commonAppData, true);
+    const std::wstring w = L"B\u00e4sse \u03a9";
+    if (OpenClipboard(editor)) {
+      EmptyClipboard();
+      HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
+      std::memcpy(GlobalLock(mem), w.c_str(), (w.size() + 1) * sizeof(wchar_t));
+      GlobalUnlock(mem);
+      SetClipboardData(CF_UNICODETEXT, mem);
+      CloseClipboard();
+    }
+    clipOk = g->ClipboardText(&clip);
+  });
+  char exe[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  const std::string exeFolder = std::string(exe).substr(0, std::string(exe).find_last_of('\\') + 1);
+  Check(hostFolder == exeFolder && pluginFolder == exeFolder && !desktop.empty() && !appData.empty() &&
+            !commonAppData.empty() && appData != commonAppData,
+        "folders: host and plug-in " + hostFolder + ", desktop " + desktop + ", application data " + appData +
+            " and " + commonAppData);
+  Check(clipOk && clip == unicode, "the clipboard's Unicode text comes back as UTF-8: " + clip);
+
+  POINT before = at(300, 200), after = {};
+  gui::MoveTo(before);
+  OnUi([&] { g->HideCursor(); });
+  gui::MoveTo(at(10, 10));
+  OnUi([&] { g->ShowCursor(); });
+  GetCursorPos(&after);
+  Check(after.x == before.x && after.y == before.y, "the cursor shown again is back where it was hidden");
+
+  mark = Mark();
+  StartOnUi([g] {
+    Log(g->OpenUrl("http://quarvi.invalid/", "Quarvi", "Open the web page?", "No connection.") ? "url opened"
+                                                                                             : "url refused");
+  });
+  if (HWND ask = WaitForDialog("Quarvi")) {
+    Check(gui::DialogMessage(ask) == "Open the web page?", "a web link asks first: " + gui::DialogMessage(ask));
+    ClickButton(ask, IDNO);
+  }
+  CheckSoon([&] { return Logged(mark, "url refused"); },
+            [&] { return "... and No opens nothing " + Join(Since(mark, {"url"})); });
+
   // Resizing (the editor never does it, but the path works): the window and
   // the host's window grow by the difference.
   RECT hostBefore = {}, hostAfter = {}, editorAfter = {};
@@ -768,7 +832,19 @@ void RunTestLayout(const std::string& pictures) {
         Format("Resize grows the editor to %ldx%ld and the host window by the same", editorAfter.right,
                editorAfter.bottom));
 
+  // The host's window is gone: a message box goes to the host's next
+  // window of the same class.
   p.CloseEditor();
+  p.DestroyHostWindow();
+  HWND next = p.NewHostWindow(40, 40);
+  mark = Mark();
+  StartOnUi([g] { Log(Format("answer %d", g->ShowMessageBox("Still there?", "Quarvi", MB_TYPE_OK))); });
+  HWND box = WaitForDialog("Quarvi");
+  Check(box && GetWindow(box, GW_OWNER) == next,
+        "with the host's window gone, a message box is owned by its next window of that class");
+  if (box) ClickButton(box, IDOK);
+  CheckSoon([&] { return Logged(mark, "answer 1"); }, [&] { return "... and answers OK " + Join(Since(mark)); });
+
   p.Close();
   p.DestroyHostWindow();
 }
