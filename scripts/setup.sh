@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   libpng-dev zlib1g-dev libsndfile1-dev
+  libcairo2-dev libfreetype-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   valgrind
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64
   wine wine64
