@@ -276,7 +276,7 @@ void KeepPicture(HWND editor, const std::string& path, const std::string& what) 
 
 // The keys a user presses on the editor: 'Q' (a letter the core maps, but no
 // control of ours handles) and F1 (no mapping at all) both reach the host.
-void CheckKeysReachTheHost(HWND editor, POINT at, const std::string& what) {
+void CheckKeysReachTheHost(POINT at, const std::string& what) {
   gui::Click(at);  // the editor takes the keyboard on a click
   size_t mark = Mark();
   gui::Key('Q');
@@ -286,7 +286,6 @@ void CheckKeysReachTheHost(HWND editor, POINT at, const std::string& what) {
   gui::Key(VK_F1);
   CheckSoon([&] { return Logged(mark, "host keydown 0x70"); },
             [&] { return what + ": F1 reaches the host window " + Join(Since(mark)); });
-  (void)editor;
 }
 
 // ---- part 1: the plug-in library through its entry point -----------------------------------
@@ -327,7 +326,7 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
         Format("the editor is a child window of the host, %ldx%ld, its class registered", r.right, r.bottom));
   if (!editor) return;
   gui::SleepMs(200);  // a few timer ticks
-  CheckKeysReachTheHost(editor, gui::OnScreen(editor, 300, 300), "library");
+  CheckKeysReachTheHost(gui::OnScreen(editor, 300, 300), "library");
   KeepPicture(editor, pictures + "-dll.png", "library");
 
   // A second open while open replaces the window, keeping its place and size.
@@ -350,7 +349,7 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
         "a second instance's editor opens next to the first");
   a.CloseEditor();
   Check(ClassRegistered(dll) && b.Editor(), "closing one of two editors keeps the class");
-  CheckKeysReachTheHost(b.Editor(), gui::OnScreen(b.Editor(), 200, 200), "second instance");
+  CheckKeysReachTheHost(gui::OnScreen(b.Editor(), 200, 200), "second instance");
   b.CloseEditor();
   Check(!ClassRegistered(dll), "closing the last editor unregisters the class");
 
@@ -626,7 +625,7 @@ void RunTestLayout(const std::string& pictures) {
 
   // Keys: 'Q' goes through the core as key 31 (unhandled), F1 straight on.
   mark = Mark();
-  CheckKeysReachTheHost(editor, at(100, fy), "test layout");
+  CheckKeysReachTheHost(at(100, fy), "test layout");
   Check(Logged(mark, "key 31") && Since(mark, {"key "}).size() == 1,
         "'Q' reached the control under the mouse as key 31 first; F1 did not " + Join(Since(mark, {"key "})));
 
