@@ -1,5 +1,6 @@
-#include "IGraphicsHeadless.h"
+#include "IGraphicsWin.h"
+#include "platform/Module.h"
 
-// No window layer here yet: the instance keeps a headless editor (pictures,
-// tests), and the host is not offered an editor (CanOpenWindows is false).
-IGraphics* CreatePlatformGraphics(IPlugBase* plug) { return new IGraphicsHeadless(plug); }
+// The editor opens as a child window of the host's window; its class and
+// resources belong to this library.
+IGraphics* CreatePlatformGraphics(IPlugBase* plug) { return new IGraphicsWin(plug, ModuleHandle()); }
