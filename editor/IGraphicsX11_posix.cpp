@@ -529,11 +529,18 @@ void IGraphicsX11::Impl::Tick() {
 
 void IGraphicsX11::Impl::PaintInvalid() {
   if (!Alive() || invalid.Empty()) return;
-  const Rect r = invalid.Intersect(Rect(0, 0, g->Width(), g->Height()));
+  Rect r = invalid.Intersect(Rect(0, 0, g->Width(), g->Height()));
   invalid = Rect();
   if (r.Empty()) return;
   std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
   g->PrepareDraw();
+  // Drawing cleans every control, drawn or not; a control dirty outside an
+  // exposed rect must not lose its turn (on Windows the system merges all
+  // invalid areas into one paint, which does the same).
+  for (int i = 0; i < g->NControls(); ++i) {
+    const IControl* c = g->GetControl(i);
+    if (c->IsDirty()) r = r.Union(c->GetRect().Intersect(Rect(0, 0, g->Width(), g->Height())));
+  }
   // Without controls, or while the entry box is being edited, the window
   // shows what the back buffer holds; otherwise the controls in the rect are
   // drawn first (DrawDirty presents the rect).

@@ -314,6 +314,7 @@ MessageBoxLayout LayoutMessageBox(const char* text, const char* caption, int typ
   for (const std::string& l : layout.lines) widest = std::max(widest, TextWidth(&style, l));
   const int buttonsW = static_cast<int>(layout.labels.size()) * (kButtonW + kButtonGap) - kButtonGap;
   layout.width = std::max({kBoxMinWidth, widest + 2 * kBoxMargin, buttonsW + 2 * kBoxMargin});
+  layout.width = std::min(layout.width, std::max(maxWidth, buttonsW + 2 * kBoxMargin));
   const int captionH = LineHeight(&bold) + 10;
   layout.caption = Rect(0, 0, layout.width, captionH);
   const int textT = captionH + kBoxMargin;

@@ -331,9 +331,18 @@ bool Shows(Window w, const gui::Picture& expected, std::string* why, int timeout
 }
 
 // Checks that the window comes to show exactly the expected picture.
+std::string gPictures;  // the path prefix of the pictures
 void CheckShows(Window w, const gui::Picture& expected, const std::string& what, int timeoutMs = 3000) {
   std::string why;
   const bool ok = Shows(w, expected, &why, timeoutMs);
+  if (!ok) {
+    // Both pictures, for a look at the difference.
+    static int failures = 0;
+    const std::string base = gPictures + "-failed-" + std::to_string(++failures);
+    gui::WritePicture(gui::Capture(w), base + "-window.png");
+    gui::WritePicture(expected, base + "-expected.png");
+    why += " (pictures " + base + "-window.png, -expected.png)";
+  }
   Check(ok, what + ": " + why);
 }
 
@@ -1358,6 +1367,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarvi-gui-rig: no X display (or no XTest)\n");
     return 2;
   }
+  gPictures = pictures;
   MakeFileFolder();
   std::thread user([&] {
     RunLibrary(library, pictures);
