@@ -11,7 +11,7 @@ PACKAGES=(
   clang libclang-rt-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
-  libpng-dev zlib1g-dev libsndfile1-dev
+  libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
   valgrind
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64
   wine wine64
