@@ -8,6 +8,8 @@
 # Creation: VSTPluginMain plus effOpen (factory bank included); the first
 # instance of a process also builds the process-wide tables, the second shows
 # what every further instance costs.
+# Drawing: the editor's blit and fill paths (bench/DrawWork.h), instructions
+# per pixel over 20 runs of 256 x 256 pixels, and per knob redraw.
 set -eu
 build=${1:-build/linux}
 seconds=${2:-0.1}
@@ -72,3 +74,18 @@ for mode in straightforward optimised; do
 done
 awk -v a="$first_straightforward" -v b="$first_optimised" -v c="$further_straightforward" \
   -v d="$further_optimised" 'BEGIN {printf "%-16s %16s %16s\n", "ratio", sprintf("%.2fx fewer", a / b), sprintf("%.2fx fewer", c / d)}'
+
+draw="$build/quarvi_draw_probe"
+if [ -x "$draw" ]; then
+  echo
+  echo "Drawing (bench/DrawWork.h): instructions per pixel, 20 x 256 x 256 pixels per path"
+  printf '%-20s %12s\n' path "per pixel"
+  i=0
+  while name=$("$draw" "$i" 1 2>/dev/null); do
+    n=$(count "draw-$i" QuarviProbeDraw "$draw" "$i" 20)
+    printf '%-20s %12s\n' "$(echo "$name" | sed 's/ pixels.*//')" "$(awk -v n="$n" 'BEGIN {printf "%.2f", n / (20 * 65536)}')"
+    i=$((i + 1))
+  done
+  n=$(count draw-knob QuarviProbeDraw "$draw" knob 1000)
+  printf '%-20s %12s\n' "knob redraw" "$(awk -v n="$n" 'BEGIN {printf "%.0f per redraw (40 x 40 background + frame)", n / 1000}')"
+fi

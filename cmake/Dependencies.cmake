@@ -4,7 +4,9 @@
 #   CURL::libcurl  libcurl, Linux only (the HTTP seam; Windows uses WinINet)
 # Linux uses Debian's packages. For Windows, zlib comes from
 # libz-mingw-w64-dev and libpng is built statically from Debian's source
-# package by scripts/deps.sh into build/deps/<triple>/.
+# package by scripts/deps.sh into build/deps/<triple>/. The fuzz tree takes a
+# libpng built the same way with its own instrumentation (build/deps/fuzz/),
+# so that the image fuzz target is guided by and checks the decoder itself.
 
 if(WIN32)
   if(NOT QUARVI_TRIPLE)
@@ -37,6 +39,21 @@ if(WIN32)
     IMPORTED_LOCATION "${QUARVI_DEPS_DIR}/lib/libpng.a"
     INTERFACE_INCLUDE_DIRECTORIES "${QUARVI_DEPS_DIR}/include"
     INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
+elseif(QUARVI_FUZZ)
+  set(QUARVI_FUZZ_DEPS_DIR "${CMAKE_SOURCE_DIR}/build/deps/fuzz")
+  if(NOT EXISTS "${QUARVI_FUZZ_DEPS_DIR}/lib/libpng.a")
+    message(STATUS "Building an instrumented libpng for the fuzz tree (scripts/deps.sh fuzz)")
+    execute_process(COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/deps.sh" fuzz RESULT_VARIABLE deps_result)
+    if(NOT deps_result EQUAL 0 OR NOT EXISTS "${QUARVI_FUZZ_DEPS_DIR}/lib/libpng.a")
+      message(FATAL_ERROR "instrumented libpng is missing; run scripts/setup.sh, then scripts/deps.sh fuzz")
+    endif()
+  endif()
+  find_package(ZLIB REQUIRED)
+  add_library(PNG::PNG STATIC IMPORTED)
+  set_target_properties(PNG::PNG PROPERTIES
+    IMPORTED_LOCATION "${QUARVI_FUZZ_DEPS_DIR}/lib/libpng.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${QUARVI_FUZZ_DEPS_DIR}/include"
+    INTERFACE_LINK_LIBRARIES "ZLIB::ZLIB;m")
 else()
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)

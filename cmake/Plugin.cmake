@@ -68,6 +68,12 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/quarvi-render/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tools/quarvi-render ${CMAKE_BINARY_DIR}/tools/quarvi-render)
 endif()
 
+# The editor artwork generator: native Linux trees without sanitizers (the
+# images it checks are the same for every tree).
+if(NOT WIN32 AND NOT QUARVI_SANITIZE AND NOT QUARVI_FUZZ AND EXISTS ${CMAKE_SOURCE_DIR}/tools/make-editor-art/CMakeLists.txt)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/make-editor-art ${CMAKE_BINARY_DIR}/tools/make-editor-art)
+endif()
+
 # The unit tests are defined after this file is read; hook them up at the
 # end of the top-level directory: tests of the host tools need the host
 # library, and tests of the shipped instrument only run once it exists.

@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
 #include <cmath>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "IGraphics.h"
@@ -73,6 +75,9 @@ class IControl {
   AuxParam* GetAuxParam(int i) { return i >= 0 && i < NAuxParams() ? &mAuxParams[i] : nullptr; }
   void AddAuxParam(int paramIdx) { mAuxParams.emplace_back(0.0, paramIdx); }
   IPlugBase* Plug() const { return mPlug; }
+  // The editor the plug-in has attached (menus, text entry, bitmap loads
+  // happen there), or null.
+  IGraphics* GUI() const;
 
   IControl(const IControl&) = delete;
   IControl& operator=(const IControl&) = delete;
@@ -97,6 +102,13 @@ class IControl {
   ChannelBlend mBlend;
 };
 
+// The 1-based frame of a strip that shows value v: 0 the first, 1 the last
+// (values outside 0..1, NaN included, show the nearer end).
+int StripFrameFor(const BitmapStrip& strip, double v);
+
+// The rect of one frame of a strip placed at (x, y).
+Rect StripRect(int x, int y, const BitmapStrip& strip);
+
 // Shows one frame of a strip by value: value 0 the first frame, 1 the last.
 class IBitmapControl : public IControl {
  public:
@@ -107,7 +119,76 @@ class IBitmapControl : public IControl {
   const BitmapStrip& Strip() const { return mBitmap; }
 
  protected:
-  // The 1-based frame that shows value v.
-  int FrameFor(double v) const;
+  int FrameFor(double v) const { return StripFrameFor(mBitmap, v); }
   BitmapStrip mBitmap;
 };
+
+// Each click steps to the next frame and wraps to the first after the last:
+// a three-frame switch goes 0, 0.5, 1, 0 ... A double-click is two clicks.
+class ISwitchControl : public IBitmapControl {
+ public:
+  using IBitmapControl::IBitmapControl;
+  void OnMouseDown(int x, int y, const MouseMods& mods) override;
+  void OnMouseDoubleClick(int x, int y, const MouseMods& mods) override;
+
+ protected:
+  // Advances the value by one frame, wrapping to 0; pushes it.
+  void StepValue();
+};
+
+// A switch that springs back to its first frame when the button is released.
+class IContactControl : public ISwitchControl {
+ public:
+  using ISwitchControl::ISwitchControl;
+  void OnMouseUp(int x, int y, const MouseMods& mods) override;
+};
+
+// A control dragged like a knob: gearing control heights (or widths) of
+// vertical (horizontal) movement sweep the whole range; Shift or Control
+// makes it ten times finer. Upward and rightward drags raise the value.
+class IKnobControl : public IControl {
+ public:
+  enum Direction { kVertical = 0, kHorizontal = 1 };
+  static constexpr double kDefaultGearing = 4.0;
+
+  IKnobControl(IPlugBase* plug, const Rect& rect, int paramIdx, int direction = kVertical,
+               double gearing = kDefaultGearing);
+  void OnMouseDrag(int x, int y, int dX, int dY, const MouseMods& mods) override;
+
+ protected:
+  int mDirection;
+  double mGearing;
+};
+
+// A knob drawn from a filmstrip, one frame per position; the wheel moves it
+// by 1/100 of the range a notch (1/1000 with Shift or Control).
+class IKnobMultiControl : public IKnobControl {
+ public:
+  IKnobMultiControl(IPlugBase* plug, int x, int y, int paramIdx, const BitmapStrip& strip,
+                    int direction = kVertical, double gearing = kDefaultGearing);
+  ~IKnobMultiControl() override;
+  bool Draw(IGraphics* graphics) override;
+  void OnMouseWheel(int x, int y, const MouseMods& mods, int d) override;
+  const BitmapStrip& Strip() const { return mBitmap; }
+
+ protected:
+  BitmapStrip mBitmap;
+};
+
+// A line of text. The plug-in may change it from any thread, so the text is
+// guarded by its own small lock.
+class ITextControl : public IControl {
+ public:
+  ITextControl(IPlugBase* plug, const Rect& rect, const TextStyle& style, const char* text);
+  ~ITextControl() override;
+  bool Draw(IGraphics* graphics) override;
+  void SetTextFromPlugin(const char* text);
+  std::string Text() const;
+
+ private:
+  mutable std::mutex mTextLock;
+  std::string mStr;
+};
+
+// Whether Shift or Control asks for fine adjustment.
+inline bool FineAdjust(const MouseMods& mods) { return mods.S || mods.C; }

@@ -3,7 +3,8 @@
 #include <cmath>
 
 void Oscillator::SetSampleRate(double sr) {
-  table = PhaseIncrementTableFor(sr);
+  tableOwner = PhaseIncrementTableFor(sr);
+  table = tableOwner.get();
   waves = &GetWaveTables();
   pitchSlope = 0.0;
   currentPitch = kStartPitch;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "EngineShared.h"
 #include "Formant.h"
@@ -25,7 +26,8 @@ class Oscillator {
   double pitchSlope = 0.0;
   uint32_t phase = 0;  // 28-bit
   int32_t increment = 0;
-  const PhaseIncrementTable* table = nullptr;
+  const PhaseIncrementTable* table = nullptr;  // tableOwner's table, read by the render
+  std::shared_ptr<const PhaseIncrementTable> tableOwner;
   const WaveTables* waves = nullptr;  // fetched with the table, off the render path
 
   Oscillator() = default;

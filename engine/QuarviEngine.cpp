@@ -106,6 +106,9 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
   if (mConfig.midiThru) SendMidiMessage(msg);
 
   const int B = mShared.controlBlockLength;
+  // Without a control block nothing would ever drain the queue: what would be
+  // queued is dropped instead of piling up.
+  const bool canQueue = B > 0;
   // Data bytes are 7-bit; a host that sends more must not index past the
   // 128-key tables of the engine.
   MidiMessage m = msg;
@@ -113,11 +116,11 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
   m.data2 &= 0x7F;
   switch (m.Kind()) {
     case kNoteOff:
-      mMidiQueue.Add(m);
+      if (canQueue) mMidiQueue.Add(m);
       break;
     case kNoteOn:
       if (m.data2 == 0) m.status = 0x80;
-      mMidiQueue.Add(m);
+      if (canQueue) mMidiQueue.Add(m);
       break;
     case kControlChange:
       if (m.data1 >= kFirstChannelMode) {
@@ -130,7 +133,7 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
       }
       // Notes and the sustain pedal keep their exact block.
       if (m.data1 != kSustain) m.offset = ShiftHalfBlock(m.offset, B);
-      mMidiQueue.Add(m);
+      if (canQueue) mMidiQueue.Add(m);
       break;
     case kProgramChange:
       if (!mConfig.ignoreProgramChange) {
@@ -145,7 +148,7 @@ void Quarvi::HandleMidiMessage(const MidiMessage& msg) {
       break;
     case kPitchBend:
       m.offset = ShiftHalfBlock(m.offset, B);
-      mMidiQueue.Add(m);
+      if (canQueue) mMidiQueue.Add(m);
       break;
     default:
       break;

@@ -7,8 +7,8 @@
 
 namespace {
 // The engine renders only at rates it can hold buffers for; anything else (a
-// host that never set a rate, or a garbage value) leaves the control-block
-// length at 0, which makes the render output silence.
+// garbage value) leaves the control-block length at 0, which makes the render
+// output silence and the MIDI handler drop what it would queue.
 int ControlBlockLengthFor(double sampleRate) {
   if (!(sampleRate >= kMinEngineRate && sampleRate <= kMaxEngineRate)) return 0;
   return static_cast<int>(sampleRate) / 1000;
@@ -33,7 +33,7 @@ void Synth::ResetProcessing() {
   std::lock_guard<std::recursive_mutex> lock(mLock);
   mMidiQueue.Resize(GetBlockSize());
   ClearHeldNotes();
-  mConfig.learnActive = false;
+  mConfig.EndLearn();  // tells the learn switch too
   mSamplesLeftInBlock = 0;
   mShared.controlBlockLength = ControlBlockLengthFor(GetSampleRate());
 }

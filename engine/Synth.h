@@ -7,9 +7,10 @@
 
 struct TuningClient;
 
-// Sample rates the engine accepts; others render silence.
-constexpr double kMinEngineRate = 1000.0;
-constexpr double kMaxEngineRate = 768000.0;
+// Sample rates the engine accepts; others render silence. The host interface
+// refuses rates outside this range, so the engine keeps its last good one.
+constexpr double kMinEngineRate = IPlugVST::kMinSampleRate;
+constexpr double kMaxEngineRate = IPlugVST::kMaxSampleRate;
 
 // The engine layer between the host binding and the instrument: owns the MIDI
 // queue, the host transport record, the user settings, the tuning client and
@@ -21,8 +22,9 @@ class Synth : public IPlugVST {
         int uniqueID, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
   ~Synth() override;
 
-  // Resizes the MIDI queue to the host block size, clears the held notes and
-  // MIDI learn, and sets the control-block length from the sample rate.
+  // Resizes the MIDI queue to the host block size, clears the held notes,
+  // ends a MIDI learn gesture (telling the learn switch), and sets the
+  // control-block length from the sample rate.
   void ResetProcessing() override;
 
   virtual void AllNotesOff() {}         // releases every voice

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -90,16 +91,51 @@ int PitchForFrequency(double hz) {
   return p;
 }
 
-const PhaseIncrementTable* PhaseIncrementTableFor(double sampleRate) {
-  // Tables are never freed before the process ends: voices of any instance
-  // hold plain pointers into them.
-  static std::mutex lock;
-  static std::vector<std::unique_ptr<PhaseIncrementTable>> tables;
-  std::lock_guard<std::mutex> guard(lock);
-  for (const auto& t : tables)
-    if (t->sampleRate == sampleRate) return t.get();
-  auto t = std::make_unique<PhaseIncrementTable>();
-  BuildIncrements(t.get(), sampleRate);
-  tables.push_back(std::move(t));
-  return tables.back().get();
+namespace {
+// Tables nobody holds any more are kept for a while (a host that switches
+// between two rates, instances closed and opened again), but only this many:
+// a process that meets many rates must not keep a table for each.
+constexpr size_t kSpareIncrementTables = 2;
+
+struct IncrementTableCache {
+  std::mutex lock;
+  std::vector<std::shared_ptr<const PhaseIncrementTable>> tables;  // most recently requested last
+};
+IncrementTableCache& Cache() {
+  static IncrementTableCache cache;
+  return cache;
+}
+}  // namespace
+
+std::shared_ptr<const PhaseIncrementTable> PhaseIncrementTableFor(double sampleRate) {
+  IncrementTableCache& cache = Cache();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  auto& tables = cache.tables;
+  std::shared_ptr<const PhaseIncrementTable> table;
+  for (auto it = tables.begin(); it != tables.end(); ++it) {
+    if ((*it)->sampleRate == sampleRate) {
+      table = *it;
+      tables.erase(it);
+      break;
+    }
+  }
+  if (!table) {
+    auto built = std::make_shared<PhaseIncrementTable>();
+    BuildIncrements(built.get(), sampleRate);
+    table = std::move(built);
+  }
+  tables.push_back(table);
+  // Held only by the cache: spare. The newest spares stay, older ones go.
+  size_t spare = 0;
+  for (size_t i = tables.size(); i-- > 0;) {
+    if (tables[i].use_count() == 1 && ++spare > kSpareIncrementTables)
+      tables.erase(tables.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  return table;
+}
+
+int CachedPhaseIncrementTables() {
+  IncrementTableCache& cache = Cache();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  return static_cast<int>(cache.tables.size());
 }

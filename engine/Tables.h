@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 // Pitch steps: 1/128 semitone, MIDI key k = 128 * k.
 constexpr int kMaxPitch = 17280;             // 19912.127 Hz, the top of the note table
@@ -36,8 +37,11 @@ struct PhaseIncrementTable {
   int32_t maxIncrement;  // inc[17280]
 };
 
-// The table for a sample rate, built on first request and kept for the life
-// of the process, so instances at different rates each have their own. Takes
-// a lock and may allocate: call it when the sample rate is set, never while
-// rendering.
-const PhaseIncrementTable* PhaseIncrementTableFor(double sampleRate);
+// The table for a sample rate, shared by every oscillator at that rate (of
+// any instance) and freed when the last one lets go of it; a couple of tables
+// nobody holds are kept for the next request. Takes a lock and may allocate
+// and free: call it when the sample rate is set, never while rendering.
+std::shared_ptr<const PhaseIncrementTable> PhaseIncrementTableFor(double sampleRate);
+
+// Tables the cache holds now, in use or spare (for tests).
+int CachedPhaseIncrementTables();

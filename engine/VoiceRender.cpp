@@ -100,15 +100,15 @@ bool Describe(const Voice& v, Signature* sig) {
 // phases RenderSingle advances) or one without a rate.
 bool Silent(const Voice& v) { return !v.active || v.blockLength <= 0; }
 
-// The three steps of one kernel width.
-struct KernelSteps {
-  bool (*admit)(Group&);
-  int (*formants)(Group&);
-  void (*mix)(const Group&, double*, double*);
-};
+std::atomic<const KernelSteps*> gEightLaneSteps{nullptr};
+
+bool EightLanesAvailable() { return ProcessorHasAvx512() || gEightLaneSteps.load(std::memory_order_relaxed); }
 
 KernelSteps KernelFor(int width) {
-  if (width == 8) return {AdmitAvx512, FormantsAvx512, MixAvx512};
+  if (width == 8) {
+    if (const KernelSteps* steps = gEightLaneSteps.load(std::memory_order_relaxed)) return *steps;
+    return {AdmitAvx512, FormantsAvx512, MixAvx512};
+  }
   if (width == 4) return {AdmitAvx2, FormantsAvx2, MixAvx2};
   return {AdmitSse2, FormantsSse2, MixSse2};
 }
@@ -232,15 +232,19 @@ void RenderGroup(Voice* const* voices, int count, int width, const Signature& si
 
 void SetRenderPath(RenderPath path) { gRenderPath.store(static_cast<int>(path), std::memory_order_relaxed); }
 
+void voicerender::SetEightLaneStepsForTesting(const KernelSteps* steps) {
+  gEightLaneSteps.store(steps, std::memory_order_relaxed);
+}
+
 bool RenderPathAvailable(RenderPath path) {
-  if (path == RenderPath::kAvx512) return ProcessorHasAvx512();
+  if (path == RenderPath::kAvx512) return EightLanesAvailable();
   return path != RenderPath::kAvx2 || ProcessorHasAvx2();
 }
 
 RenderPath CurrentRenderPath() {
   auto path = static_cast<RenderPath>(gRenderPath.load(std::memory_order_relaxed));
   if (path == RenderPath::kAuto) path = RenderPath::kAvx512;
-  if (path == RenderPath::kAvx512 && !ProcessorHasAvx512()) path = RenderPath::kAvx2;
+  if (path == RenderPath::kAvx512 && !EightLanesAvailable()) path = RenderPath::kAvx2;
   if (path == RenderPath::kAvx2 && !ProcessorHasAvx2()) path = RenderPath::kSse2;
   return path;
 }
@@ -279,10 +283,11 @@ void RenderVoices(Voice* voices, int count, double* left, double* right, int n) 
     }
     // A voice on its own costs less without the lane set-up; a few voices
     // waste fewer lanes in the narrowest kernel that holds them (a processor
-    // with AVX-512 has AVX2).
+    // with AVX-512 has AVX2; the eight lanes a test puts on one without it
+    // take the groups of three and four as well).
     if (count2 == 1)
       a.RenderSingle(left, right, n);
     else
-      RenderGroup(members, count2, count2 <= 2 ? 2 : (count2 <= 4 ? 4 : width), lead, left, right, n);
+      RenderGroup(members, count2, count2 <= 2 ? 2 : (count2 <= 4 && ProcessorHasAvx2() ? 4 : width), lead, left, right, n);
   }
 }

@@ -87,6 +87,20 @@ void MixSse2(const Group& g, double* left, double* right);
 void MixAvx2(const Group& g, double* left, double* right);
 void MixAvx512(const Group& g, double* left, double* right);
 
+// The three steps of one kernel width.
+struct KernelSteps {
+  bool (*admit)(Group&);
+  int (*formants)(Group&);
+  void (*mix)(const Group&, double*, double*);
+};
+
+// For tests: the eight-lane path renders with these steps instead of the
+// AVX-512 ones, on any processor (RenderPathAvailable then reports it). The
+// tests put the same kernel there, built over a portable implementation of
+// the AVX-512 instructions, so that it is checked where the processor lacks
+// them. Null: the processor's own again.
+void SetEightLaneStepsForTesting(const KernelSteps* steps);
+
 bool ProcessorHasAvx2();
 // AVX-512 F, DQ and VL, with the operating system saving the mask and 512-bit
 // registers.

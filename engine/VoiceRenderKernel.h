@@ -1,9 +1,12 @@
 #pragma once
 // The voice group kernel, written once over a small vector interface V and
-// compiled twice: engine/VoiceRenderSse2.cpp (two lanes, the baseline every
-// build ships for) and engine/VoiceRenderAvx2.cpp (four lanes, chosen at run
-// time). Include it only there: everything here has internal linkage, so the
-// AVX2 copies can never be picked up by code that must run without AVX2.
+// compiled once per width: engine/VoiceRenderSse2.cpp (two lanes, the
+// baseline every build ships for), engine/VoiceRenderAvx2.cpp (four lanes)
+// and engine/VoiceRenderAvx512.cpp (eight lanes), the last two chosen at run
+// time; the tests compile the eight-lane one over emulated instructions too
+// (tests/engine/EmulatedAvx512.cpp). Include it only there: everything here
+// has internal linkage, so the AVX copies can never be picked up by code that
+// must run without AVX.
 //
 // Per sample and lane this computes exactly what the per-sample algorithm
 // computes, operation by operation in the same order, so the results are the

@@ -1,5 +1,7 @@
 #include "IPlugBase.h"
 
+#include "IGraphics.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -49,9 +51,21 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOText, int nPresets, const
 }
 
 IPlugBase::~IPlugBase() {
-  // Presets, parameters and channel records go with their vectors. The editor
-  // belongs to the plug-in too: once the editor class exists, destroy
-  // mGraphics here.
+  // Presets, parameters and channel records go with their vectors. The
+  // instrument normally destroys its editor first, while it is still whole.
+  DestroyEditor();
+}
+
+void IPlugBase::DestroyEditor() {
+  IGraphics* editor = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> g(mLock);
+    editor = mGraphics;
+    mGraphics = nullptr;
+  }
+  // Destroying the editor closes its window; outside the lock, so that a
+  // window message handled meanwhile on this thread cannot wait on it.
+  delete editor;
 }
 
 // ---- virtual defaults ---------------------------------------------------
@@ -107,18 +121,19 @@ void IPlugBase::SetParameterFromEditor(int index, double normalized) {
 void IPlugBase::AttachEditor(IGraphics* editor) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   if (editor) {
-    // Editor hand-over: push ToNormalized() of every parameter to the
-    // controls bound to it (SetValueFromPlugin / SetAuxValueFromPlugin) and
-    // create the editor's drawing bitmaps. Added together with the editor
-    // class; until then there is nothing to push to.
+    // Every control learns its parameter's value; the first value a control
+    // gets is also what a double-click returns it to. The drawing bitmaps
+    // are made when the editor first draws: an instance whose editor is
+    // never opened does not carry a 2.8 MB back buffer.
+    for (int i = 0; i < NParams(); ++i) editor->SetControlsFromParam(i, mParams[i].ToNormalized(), true);
   }
   mGraphics = editor;
 }
 
 void IPlugBase::RefreshParamControls() {
+  std::lock_guard<std::recursive_mutex> g(mLock);
   if (!mGraphics) return;
-  // With an editor attached: SetControlsFromParam(i, plain value) for every
-  // parameter. Added together with the editor class.
+  for (int i = 0; i < NParams(); ++i) mGraphics->SetControlsFromParam(i, mParams[i].value, false);
 }
 
 // ---- parameters -----------------------------------------------------------
@@ -215,6 +230,16 @@ bool IPlugBase::LoadProgramSlot(int index) {
   return ok;
 }
 
+void IPlugBase::SelectProgram(int index) {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  ModifyCurrentPreset();
+  LoadProgramSlot(index);
+  NotifyHostProgramChanged();
+  RefreshParamControls();
+  // A host that shows parameters learns the new values as well.
+  ReportAllParamsToHost();
+}
+
 void IPlugBase::FillEmptyPrograms(int count) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   for (int n = 0; n < count; ++n) {
@@ -270,6 +295,26 @@ int IPlugBase::UnserializePresets(const ChunkBuffer& chunk, int pos) {
   }
   LoadProgramSlot(mCurrentPreset);
   return pos;
+}
+
+IPlugBase::LoadSnapshot IPlugBase::TakeLoadSnapshot() {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  LoadSnapshot s;
+  s.presets = mPresets;
+  SerializeState(&s.state);
+  s.current = mCurrentPreset;
+  return s;
+}
+
+// The state goes back through the state loader, so the engine follows the
+// restored parameters.
+void IPlugBase::RestoreLoadSnapshot(const LoadSnapshot& snapshot) {
+  std::lock_guard<std::recursive_mutex> g(mLock);
+  mPresets = snapshot.presets;
+  mCurrentPreset = snapshot.current;
+  UnserializeState(snapshot.state, 0);
+  PresetsChangedByHost();
+  RefreshParamControls();
 }
 
 // ---- audio --------------------------------------------------------------------

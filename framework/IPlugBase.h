@@ -75,9 +75,16 @@ class IPlugBase {
   bool SerializePresets(ChunkBuffer* chunk);
   const char* GetPresetName(int index) const;
   bool LoadProgramSlot(int index);
+  // The editor's program selection: under the lock, stores the current
+  // state into the current program, makes program index current, tells the
+  // host the program and every parameter value changed and pushes the values
+  // to the editor.
+  void SelectProgram(int index);
   void FillEmptyPrograms(int count);
   void OnParamReset();
   void ReportAllParamsToHost();
+  // Closes and destroys the editor (safe to call twice).
+  void DestroyEditor();
   bool LegalIO(int nIn, int nOut) const;
 
   // Program and bank files (fxp / fxb).
@@ -85,8 +92,9 @@ class IPlugBase {
   bool SaveBankAsFXB(const std::string& path);
   bool LoadProgramFromFXP(const std::string& path);
   bool LoadBankFromFXB(const std::string& path);
-  // Paths are UTF-8; an empty path fails. Saving writes a temporary file next
-  // to the target and renames it, so a failed save keeps the old file.
+  // Paths are UTF-8; an empty path fails. Saving replaces the file atomically
+  // (ReplaceFileAtomically, as the settings file): a failed save keeps the old
+  // file, a symbolic link stays a link and the file keeps its mode.
   // The same operations on memory images (used by the file versions):
   bool BuildProgramFile(ChunkBuffer* out);
   bool BuildBankFile(ChunkBuffer* out);
@@ -134,6 +142,18 @@ class IPlugBase {
   void ProcessDouble(double** inputs, double** outputs, int nFrames);
 
  protected:
+  // Everything a load may change: the program list, the current program and
+  // the live state. A load that fails part of the way puts it all back, so a
+  // failed load never costs the user a program or leaves the sound behind
+  // the parameters.
+  struct LoadSnapshot {
+    std::vector<IPlugPreset> presets;
+    ChunkBuffer state;
+    int current = 0;
+  };
+  LoadSnapshot TakeLoadSnapshot();
+  void RestoreLoadSnapshot(const LoadSnapshot& snapshot);
+
   std::vector<std::pair<int, int>> mChannelConfigs;
   std::recursive_mutex mLock;
   char mEffectName[128] = {0};

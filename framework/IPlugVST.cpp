@@ -1,5 +1,8 @@
 #include "IPlugVST.h"
 
+#include "IGraphics.h"
+
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -8,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -18,10 +22,8 @@ constexpr int kVstVersion = 2400;
 constexpr VstInt32 kTimeInfoAll =
     kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;  // 0x3E00
 
-// Sample rates and block sizes a host may set; anything else is a host error
-// that would leave the engine without a usable control block or scratch.
-constexpr double kMinSampleRate = 1000.0;
-constexpr double kMaxSampleRate = 10000000.0;
+// Block sizes a host may set; anything else is a host error that would leave
+// the instance without usable scratch buffers.
 constexpr int kMaxBlockSize = 1 << 20;
 
 // Text sizes of what we copy into host buffers (terminator included).
@@ -312,13 +314,21 @@ void IPlugVST::SetLatency(int frames) {
   mEffect.initialDelay = frames;
 }
 
-bool IPlugVST::EditorOpenWindow(void*) { return false; }
-void IPlugVST::EditorCloseWindow() {}
-void IPlugVST::EditorSize(int* width, int* height) {
-  *width = 0;
-  *height = 0;
+bool IPlugVST::HostEditor() const { return GetGUI() && GetGUI()->CanOpenWindows(); }
+
+bool IPlugVST::EditorOpenWindow(void* parent) {
+  return HostEditor() && GetGUI()->OpenWindow(parent) != nullptr;
 }
-void IPlugVST::EditorSetControlsFromParam(int, double, bool) {}
+void IPlugVST::EditorCloseWindow() {
+  if (GetGUI()) GetGUI()->CloseWindow();
+}
+void IPlugVST::EditorSize(int* width, int* height) {
+  *width = GetGUI() ? GetGUI()->Width() : 0;
+  *height = GetGUI() ? GetGUI()->Height() : 0;
+}
+void IPlugVST::EditorSetControlsFromParam(int index, double value, bool normalized) {
+  if (GetGUI()) GetGUI()->SetControlsFromParam(index, value, normalized);
+}
 
 void IPlugVST::SetEditRectFromEditor() {
   int w = 0, h = 0;
@@ -332,14 +342,18 @@ void IPlugVST::SetEditRectFromEditor() {
 void IPlugVST::AttachEditor(IGraphics* editor) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   IPlugBase::AttachEditor(editor);
-  if (editor) {
+  // An editor without a window layer on this platform stays unannounced:
+  // the host must not offer a window that cannot open.
+  if (HostEditor()) {
     mEffect.flags |= effFlagsHasEditor;
     SetEditRectFromEditor();
+  } else {
+    mEffect.flags &= ~effFlagsHasEditor;
   }
 }
 
 void IPlugVST::ResizeEditor() {
-  if (!GetGUI()) return;
+  if (!HostEditor()) return;
   SetEditRectFromEditor();
   OnWindowResize();
 }
@@ -359,7 +373,11 @@ VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, 
   if (!plug) return 0;
   CallScope scope(plug);
   if (!scope) return 0;
-  return plug->Dispatch(opcode, index, value, ptr, opt);
+  try {
+    return plug->Dispatch(opcode, index, value, ptr, opt);
+  } catch (...) {
+    return 0;  // nothing may unwind into the host: the request failed
+  }
 }
 
 VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
@@ -439,21 +457,21 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return 0;
 
     case effEditGetRect:
-      if (ptr && GetGUI()) {
+      if (ptr && HostEditor()) {
         *static_cast<ERect**>(ptr) = &mEditRect;
         return 1;
       }
       return 0;
 
     case effEditOpen:
-      if (GetGUI() && EditorOpenWindow(ptr)) {
+      if (HostEditor() && EditorOpenWindow(ptr)) {
         EditorOpened();
         return 1;
       }
       return 0;
 
     case effEditClose:
-      if (GetGUI()) {
+      if (HostEditor()) {
         EditorClosing();
         EditorCloseWindow();
         return 1;
@@ -581,6 +599,9 @@ VstIntPtr IPlugVST::GetChunk(VstInt32 index, void* ptr) {
   return chunk.Size();
 }
 
+// A chunk that cannot be read changes nothing: the programs and the live
+// state from before the call are put back (a truncated project must not
+// overwrite the user's program) and the result is 0.
 VstIntPtr IPlugVST::SetChunk(VstInt32 index, VstIntPtr length, void* ptr) {
   if (!ptr) return 0;
   if (length < 0) length = 0;
@@ -588,17 +609,28 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 index, VstIntPtr length, void* ptr) {
   const int len = static_cast<int>(length);
   const bool retry = HostNeedsBankRetry();
   const bool bank = index == 0 && !retry;
+  // Copied before either state buffer is touched: a host may hand back the
+  // very buffer that effGetChunk gave it, and a buffer cannot be refilled
+  // from its own bytes.
+  ChunkBuffer data;
+  data.PutBytes(ptr, len);
   ChunkBuffer& chunk = bank ? mBankState : mProgramState;
-  chunk.Clear();
-  chunk.PutBytes(ptr, len);
+  chunk = std::move(data);
 
+  const LoadSnapshot before = TakeLoadSnapshot();
   int pos = 0;
   const int version = ReadChunkVersion(chunk, &pos);
+  bool ok;
   if (bank && version >= kFrameworkVersion) {
     pos = UnserializePresets(chunk, pos);
+    ok = pos >= 0;
   } else {
-    pos = UnserializeState(chunk, pos);
-    if (pos < len) {
+    const int start = pos;
+    pos = start < 0 ? -1 : UnserializeState(chunk, start);
+    ok = pos > start;
+    if (!ok) {
+      pos = -1;
+    } else if (pos < len) {
       std::string name;
       const int after = chunk.GetStr(&name, pos);
       const bool readOk = after >= 0 && after <= chunk.Size();
@@ -609,18 +641,19 @@ VstIntPtr IPlugVST::SetChunk(VstInt32 index, VstIntPtr length, void* ptr) {
     }
   }
 
-  if (retry) {
-    if (pos != len) {
-      // These hosts hand whole banks through the program request: read the
-      // data again as a bank.
-      mBankState.Clear();
-      mBankState.PutBytes(ptr, len);
-      int bankPos = 0;
-      const int bankVersion = ReadChunkVersion(mBankState, &bankPos);
-      const int r = bankVersion >= kFrameworkVersion ? UnserializePresets(mBankState, bankPos) : bankPos;
-      if (r < 0) return 0;
+  if (retry && pos != len) {
+    // These hosts hand whole banks through the program request: a chunk that
+    // carries a bank header is read again as a bank, from the state before
+    // the attempt above.
+    mBankState = mProgramState;
+    int bankPos = 0;
+    if (ReadChunkVersion(mBankState, &bankPos) >= kFrameworkVersion) {
+      RestoreLoadSnapshot(before);
+      ok = UnserializePresets(mBankState, bankPos) >= 0;
     }
-  } else if (pos < 0) {
+  }
+  if (!ok) {
+    RestoreLoadSnapshot(before);
     return 0;
   }
   RefreshParamControls();
@@ -727,12 +760,17 @@ void IPlugVST::SetSpeakerArrangement(bool input, const VstSpeakerArrangement* ar
 
 // ---- audio and parameter callbacks -------------------------------------------
 
+// No exception may unwind into the host from any callback: a block that
+// fails is silence, a parameter request that fails changes nothing.
 void VSTCALLBACK IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
   IPlugVST* plug = PlugOf(effect);
   CallScope scope(plug);
   if (!scope) return;
-  plug->SendWantMidi();
-  plug->ProcessSingle(inputs, outputs, frames, true);
+  try {
+    plug->SendWantMidi();
+    plug->ProcessSingle(inputs, outputs, frames, true);
+  } catch (...) {
+  }
 }
 
 void VSTCALLBACK IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs,
@@ -740,8 +778,12 @@ void VSTCALLBACK IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, 
   IPlugVST* plug = PlugOf(effect);
   CallScope scope(plug);
   if (!scope) return;
-  plug->SendWantMidi();
-  plug->ProcessSingle(inputs, outputs, frames, false);
+  try {
+    plug->SendWantMidi();
+    plug->ProcessSingle(inputs, outputs, frames, false);
+  } catch (...) {
+    plug->SilenceOutputs(outputs, frames);
+  }
 }
 
 void VSTCALLBACK IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs,
@@ -749,8 +791,12 @@ void VSTCALLBACK IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** i
   IPlugVST* plug = PlugOf(effect);
   CallScope scope(plug);
   if (!scope) return;
-  plug->SendWantMidi();
-  plug->ProcessDouble(inputs, outputs, frames);
+  try {
+    plug->SendWantMidi();
+    plug->ProcessDouble(inputs, outputs, frames);
+  } catch (...) {
+    plug->SilenceOutputs(outputs, frames);
+  }
 }
 
 float VSTCALLBACK IPlugVST::VSTGetParameter(AEffect* effect, VstInt32 index) {
@@ -771,7 +817,18 @@ void VSTCALLBACK IPlugVST::VSTSetParameter(AEffect* effect, VstInt32 index, floa
   // is pinned to the range, so the stored value always stays within bounds.
   if (std::isnan(value)) return;
   double x = value < 0.0f ? 0.0 : (value > 1.0f ? 1.0 : static_cast<double>(value));
-  if (plug->GetGUI()) plug->EditorSetControlsFromParam(index, x, true);
-  p->SetFromNormalized(x);
-  plug->ParamChanged(index);
+  try {
+    if (plug->GetGUI()) plug->EditorSetControlsFromParam(index, x, true);
+    p->SetFromNormalized(x);
+    plug->ParamChanged(index);
+  } catch (...) {
+  }
+}
+
+template <typename Sample>
+void IPlugVST::SilenceOutputs(Sample** outputs, VstInt32 frames) {
+  if (!outputs || frames <= 0) return;
+  for (int c = 0; c < mEffect.numOutputs; ++c) {
+    if (outputs[c]) std::fill(outputs[c], outputs[c] + frames, Sample(0));
+  }
 }

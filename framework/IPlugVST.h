@@ -24,6 +24,12 @@ class IPlugVST : public IPlugBase {
            int uniqueID, int latency, bool doesMidi, bool doesChunks, bool isInstrument);
   ~IPlugVST() override;
 
+  // Sample rates a host may set. Anything else (zero, negative, NaN, absurd)
+  // is ignored: the instance keeps the rate it had rather than falling
+  // silent.
+  static constexpr double kMinSampleRate = 1000.0;
+  static constexpr double kMaxSampleRate = 768000.0;
+
   AEffect* GetAEffect() { return &mEffect; }
   audioMasterCallback GetHostCallback() const { return mHostCallback; }
 
@@ -62,12 +68,16 @@ class IPlugVST : public IPlugBase {
   static void VSTCALLBACK VSTSetParameter(AEffect* effect, VstInt32 index, float value);
 
  protected:
-  // Editor hand-over points; the editor layer fills them in. Without an
-  // attached editor none of them is called.
+  // Editor hand-over points. Without an attached editor none of them is
+  // called.
   virtual bool EditorOpenWindow(void* parent);
   virtual void EditorCloseWindow();
   virtual void EditorSize(int* width, int* height);
   virtual void EditorSetControlsFromParam(int index, double value, bool normalized);
+
+  // Whether the host is offered the editor: attached, and this platform has
+  // a window layer for it.
+  bool HostEditor() const;
 
   VstIntPtr HostCallback(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
 
@@ -89,6 +99,9 @@ class IPlugVST : public IPlugBase {
   void SendWantMidi();
   bool SendEventToHost(VstEvent* event);
   void SetEditRectFromEditor();
+  // A replacing process call that failed leaves silence, not half a block.
+  template <typename Sample>
+  void SilenceOutputs(Sample** outputs, VstInt32 frames);
   // effClose: decides whether this call or an outer call on the same thread
   // destroys the object.
   void BeginClose();

@@ -8,6 +8,7 @@
 
 #include "IPlugBase.h"
 #include "platform/Files.h"
+#include "platform/Folders.h"
 
 namespace {
 
@@ -112,21 +113,14 @@ bool ReadWholeFile(const std::string& path, ChunkBuffer* out) {
   return ok;
 }
 
-// Writes to a temporary file next to the target and moves it over the target
-// only when every byte was written, so a failed save never destroys an
-// existing file.
+// Every file the instrument writes goes through the settings file's atomic
+// replace: a unique temporary name, flushed to the disk, renamed over the
+// target (the file behind a symbolic link, keeping its mode), so that a
+// failed or interrupted save never destroys an existing file.
 bool WriteWholeFile(const std::string& path, const ChunkBuffer& data) {
   if (path.empty()) return false;
-  const std::string temp = path + ".tmp";
-  FILE* f = OpenFileUtf8(temp, "wb");
-  if (!f) return false;
-  const size_t n = static_cast<size_t>(data.Size());
-  bool ok = n == 0 || std::fwrite(data.Bytes(), 1, n, f) == n;
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = ReplaceFileUtf8(temp, path);
-  if (!ok) RemoveFileUtf8(temp);
-  return ok;
+  const char* bytes = reinterpret_cast<const char*>(data.Bytes());
+  return ReplaceFileAtomically(path, bytes ? std::string(bytes, static_cast<size_t>(data.Size())) : std::string());
 }
 
 }  // namespace
@@ -260,12 +254,13 @@ bool IPlugBase::LoadProgramFromMemory(const ChunkBuffer& file) {
   return true;
 }
 
-// Opaque-chunk banks load completely or not at all: when the bank chunk
-// turns out to be malformed half-way, the program list and the live state
-// from before the call are restored and the result is false. Parameter-list
-// banks load record by record; a bad record ends the load and the records
-// before it stay loaded. Records beyond the program count are ignored rather
-// than written over the current program.
+// Banks load completely or not at all. Opaque-chunk banks are read into the
+// programs and, when the chunk turns out to be malformed half-way, the
+// program list and the live state from before the call are restored and the
+// result is false. Parameter-list banks are checked record by record before
+// any of them is applied. Records beyond the program count are ignored
+// rather than written over the current program. Whatever the outcome, the
+// engine ends in step with the current program's parameters.
 bool IPlugBase::LoadBankFromFile(const ChunkBuffer& file) {
   std::lock_guard<std::recursive_mutex> g(mLock);
   if (file.Size() < kBankHeaderSize) return false;
@@ -286,14 +281,9 @@ bool IPlugBase::LoadBankFromFile(const ChunkBuffer& file) {
     ReadChunkVersion(body, &pos);
     if (pos < 0) return false;
 
-    const std::vector<IPlugPreset> presetsBefore = mPresets;
-    ChunkBuffer stateBefore;
-    SerializeState(&stateBefore);
+    const LoadSnapshot before = TakeLoadSnapshot();
     if (UnserializePresets(body, pos) < 0) {
-      mPresets = presetsBefore;
-      UnserializeState(stateBefore, 0);
-      PresetsChangedByHost();
-      RefreshParamControls();
+      RestoreLoadSnapshot(before);
       return false;
     }
     NotifyHostProgramChanged();
@@ -304,16 +294,20 @@ bool IPlugBase::LoadBankFromFile(const ChunkBuffer& file) {
     const int n = NParams();
     const int64_t recordSize = kProgramHeaderSize + 4 * static_cast<int64_t>(n);
     const int programs = count < 0 ? 0 : (count < NPresets() ? count : NPresets());
-    int pos = kBankHeaderSize;
     for (int i = 0; i < programs; ++i) {
+      const int64_t pos = kBankHeaderSize + i * recordSize;
       if (pos + recordSize > file.Size()) return false;
       int32_t magic = 0, format = 0, version = 0, paramCount = 0;
-      GetBE(file, &magic, pos);
-      GetBE(file, &format, pos + 8);
-      GetBE(file, &version, pos + 12);
-      GetBE(file, &paramCount, pos + 24);
+      GetBE(file, &magic, static_cast<int>(pos));
+      GetBE(file, &format, static_cast<int>(pos) + 8);
+      GetBE(file, &version, static_cast<int>(pos) + 12);
+      GetBE(file, &paramCount, static_cast<int>(pos) + 24);
       if (magic != kChunkMagic || format != kProgramParamsMagic || version != 1 || paramCount != n)
         return false;
+    }
+    const int previous = mCurrentPreset;
+    for (int i = 0; i < programs; ++i) {
+      const int pos = kBankHeaderSize + static_cast<int>(i * recordSize);
       const std::string name = ReadProgramName(file, pos + 28);
       // A slot whose stored state cannot be read still receives this record.
       if (!LoadProgramSlot(i)) mCurrentPreset = i;
@@ -321,9 +315,11 @@ bool IPlugBase::LoadBankFromFile(const ChunkBuffer& file) {
         mParams[k].SetFromNormalized(NormalizedFromBE(file, pos + kProgramHeaderSize + 4 * k));
       }
       ModifyCurrentPreset(name.c_str());
-      pos += static_cast<int>(recordSize);
     }
-    LoadProgramSlot(current);
+    // The values above went into the parameters only; loading a slot brings
+    // the engine to them. A current-program field that names no program
+    // keeps the program that was current before the load.
+    if (!LoadProgramSlot(current)) LoadProgramSlot(previous);
     NotifyHostProgramChanged();
     return true;
   }

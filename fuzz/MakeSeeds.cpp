@@ -1,11 +1,12 @@
 // Writes the seed corpus of the fuzz targets: valid inputs of every loader,
 // each made by the plug-in's own writers (or, for the layouts and formats it
-// only reads, assembled from its parameter values).
+// only reads, assembled from its parameter values; images of every PNG
+// layout written with libpng, and the editor's own images).
 //
 //   quarvi-fuzz-seeds <folder>     writes <folder>/<target>/<name>
 //
 // fuzz/make-corpus.sh runs it into fuzz/corpus/. The output depends only on
-// the sources (factory bank, parameter table, demo phrase), so running it
+// the sources (factory bank, parameter table, demo phrase, images), so running it
 // again gives the same files.
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "Config.h"
 #include "DemoSong.h"
 #include "LoaderChecks.h"
+#include "PngSamples.h"
 #include "Quarvi.h"
 #include "Smf.h"
 #include "StateImage.h"
@@ -331,6 +333,28 @@ int main(int argc, char** argv) {
     PutHeader(&f0, 0, 1, static_cast<uint16_t>((0x100 - 25) << 8 | 40));
     PutTrack(&f0, EventTrack(bar));
     Write("smf", "bar-timecode.mid", f0);
+  }
+
+  // ---- editor images: every PNG layout, then the editor's own images -----------------------
+  {
+    const std::vector<PngSample> samples = MakePngSamples();
+    if (samples.empty()) {
+      std::fprintf(stderr, "libpng wrote no sample images\n");
+      gOk = false;
+    }
+    for (const PngSample& sample : samples) Write("png", (sample.name + ".png").c_str(), sample.file);
+    std::vector<fs::path> images;
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::path(QUARVI_SOURCE_DIR) / "resources" / "img", ec), end; !ec && it != end;
+         it.increment(ec)) {
+      if (it->path().extension() == ".png") images.push_back(it->path());
+    }
+    std::sort(images.begin(), images.end());
+    for (const fs::path& image : images) {
+      std::ifstream in(image, std::ios::binary);
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      Write("png", ("editor-" + image.filename().string()).c_str(), bytes);
+    }
   }
 
   CloseCheckedInstance(effect);

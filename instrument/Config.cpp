@@ -216,10 +216,25 @@ bool Config::WriteMidiSettings(MidiSettings which) {
 // ---- MIDI learn -------------------------------------------------------------
 
 void Config::ArmLearn(bool armed, bool unlearn) {
+  const bool ends = learnActive && !armed;
   learnedController = -1;
   learnedParameter = -1;
   unlearnMode = unlearn;
   learnActive = armed;
+  if (ends) LearnFinished();
+}
+
+void Config::EndLearn() {
+  if (!learnActive) return;
+  learnActive = false;
+  learnedController = -1;
+  learnedParameter = -1;
+  LearnFinished();
+}
+
+void Config::LearnFinished() {
+  ++learnSwitchResets;
+  if (onLearnFinished) onLearnFinished();
 }
 
 void Config::CaptureController(int controller) {
@@ -258,8 +273,5 @@ void Config::CommitLearn() {
       unlearnMode = false;
     }
   }
-  if (!learnActive) {
-    ++learnSwitchResets;
-    if (onLearnFinished) onLearnFinished();
-  }
+  if (!learnActive) LearnFinished();
 }

@@ -16,10 +16,12 @@ enum class MidiSettings { MidiThru, IgnoreProgramChange, All };
 // learn gesture state that works on the controller map.
 //
 // Threads: the file operations run on the thread that constructs the
-// instance or on the editor's thread. The engine reads the controller map and
-// the two switches under the plug-in lock, so a caller that re-reads the file
-// (Read) or runs a learn step while the instance is live holds that lock; the
-// file writes only read the settings and need no lock.
+// instance or on the editor's thread. The engine and the learn steps read and
+// change the controller map and the two switches under the plug-in lock, so a
+// caller that re-reads the file (Read) or runs a learn step while the
+// instance is live holds that lock, and a live instance writes its settings
+// through Quarvi::WriteMidiSettings, which copies them under the lock and
+// writes the copy outside it.
 struct Config {
   static constexpr int kControllers = 120;
   static constexpr int kFileMissing = 11;    // Read: there is no settings file
@@ -44,10 +46,12 @@ struct Config {
   int learnedController = -1;
   int learnedParameter = -1;
 
-  // Called whenever a learn step leaves the gesture finished, so that the
-  // editor can turn its learn switch off (set its value to 0 and redraw it).
-  // Runs under the plug-in lock on whatever thread captured: it must only
-  // store values and mark things dirty. learnSwitchResets counts the calls.
+  // Called whenever a gesture ends, however it ends (a learn step completes
+  // it, the switch is pressed again, a processing reset drops it), so that
+  // the editor can turn its learn switch off (set its value to 0 and redraw
+  // it). Runs under the plug-in lock on whatever thread ended the gesture: it
+  // must only store values and mark things dirty. learnSwitchResets counts
+  // the calls.
   std::function<void()> onLearnFinished;
   int learnSwitchResets = 0;
 
@@ -83,6 +87,11 @@ struct Config {
   void CaptureParameter(int index);
   // Completes the gesture when it has what it needs.
   void CommitLearn();
+  // Drops a gesture in progress without binding anything (processing reset).
+  void EndLearn();
+
+ private:
+  void LearnFinished();
 };
 
 // The settings locations of the current user and plug-in: the settings

@@ -1,14 +1,14 @@
 #pragma once
 
-// The maker's names on the web, kept in one place: the update check asks the
-// server and names the domain and the site in its messages; the utility
-// menu's "Visit ..." item shows the site's name and opens its address.
-constexpr char kMakerDomain[] = "kestrelsoundmusic.com";
+// The maker's public names, kept in one place: the editor's utility menu
+// offers to visit the web site ("Visit " + the site's name) and opens its
+// address; the update check asks the maker's server and names the domain and
+// the site in its messages.
+constexpr const char* kMakerWebSiteName = "kestrelsoundmusic.com";
+constexpr const char* kMakerWebAddress = "https://www.kestrelsoundmusic.com/";
+constexpr const char* kMakerDomain = "kestrelsoundmusic.com";
 // The web server the update check asks (plain HTTP, port 80).
-constexpr char kMakerServerHost[] = "www.kestrelsoundmusic.com";
-// The site as the user reads it: "Visit www.kestrelsoundmusic.com".
-constexpr char kMakerWebSiteName[] = "www.kestrelsoundmusic.com";
-// What the browser opens. Pages go over https: the download page hands out
+constexpr const char* kMakerServerHost = "www.kestrelsoundmusic.com";
+// Opened when the user takes a newer version. Over https: the page hands out
 // the installer.
-constexpr char kMakerWebAddress[] = "https://www.kestrelsoundmusic.com/";
-constexpr char kMakerDownloadPage[] = "https://www.kestrelsoundmusic.com/music/vst.html";
+constexpr const char* kMakerDownloadPage = "https://www.kestrelsoundmusic.com/music/vst.html";

@@ -1,6 +1,8 @@
 // MIDI learn, the controller map at play time and the two global MIDI
 // switches. The gesture itself lives in Config; here it is tied to the
 // plug-in lock, to the parameters and to the settings file.
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 #include "Quarvi.h"
@@ -37,14 +39,28 @@ void Quarvi::CommitLearn() {
   mConfig.CommitLearn();
 }
 
-// The switch flips under the lock (the MIDI handler reads it); the file is
-// written outside it, so that a slow disk never holds up the audio thread.
+// The settings are copied under the lock (learning changes the controller
+// map from the MIDI and parameter threads) and the copy is written outside
+// it, so that a slow disk never holds up the audio thread.
+bool Quarvi::WriteMidiSettings(MidiSettings which) {
+  Config copy;
+  {
+    std::lock_guard<std::recursive_mutex> lock(mLock);
+    copy.configPath = mConfig.configPath;
+    copy.startupBankPath = mConfig.startupBankPath;
+    copy.midiThru = mConfig.midiThru;
+    copy.ignoreProgramChange = mConfig.ignoreProgramChange;
+    std::copy(std::begin(mConfig.controllerMap), std::end(mConfig.controllerMap), copy.controllerMap);
+  }
+  return copy.WriteMidiSettings(which);
+}
+
 void Quarvi::ToggleMidiThru() {
   {
     std::lock_guard<std::recursive_mutex> lock(mLock);
     mConfig.midiThru = !mConfig.midiThru;
   }
-  mConfig.WriteMidiSettings(MidiSettings::MidiThru);
+  WriteMidiSettings(MidiSettings::MidiThru);
 }
 
 void Quarvi::ToggleIgnoreProgramChange() {
@@ -52,7 +68,7 @@ void Quarvi::ToggleIgnoreProgramChange() {
     std::lock_guard<std::recursive_mutex> lock(mLock);
     mConfig.ignoreProgramChange = !mConfig.ignoreProgramChange;
   }
-  mConfig.WriteMidiSettings(MidiSettings::IgnoreProgramChange);
+  WriteMidiSettings(MidiSettings::IgnoreProgramChange);
 }
 
 // Runs in the event step, under the plug-in lock.
@@ -70,4 +86,7 @@ void Quarvi::ApplyMappedController(int controller, int value) {
   // flood the host with automation.
   if (v == param->ToNormalized()) return;
   SetParameterFromEditor(p, v);
+  // The controls show what the parameter took (an integer parameter rounds
+  // the controller's value to its step).
+  if (GetGUI()) EditorSetControlsFromParam(p, param->value, false);
 }

@@ -3,13 +3,16 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
-
 // ---- value-text lists -------------------------------------------------------
 
-const char* const kSourceTexts[] = {"Off",   "On",   "LFO1+", "LFO2+", "LFO3+", "Env1", "Env2",
-                                    "Env3",  "Velo", "Note+", "Rnd+",  "PBnd+", "Wheel", "LFO1",
-                                    "LFO2",  "LFO3", "Note",  "Rnd",   "PBend"};
+const char* const kSourceNames[kSourceCount] = {"Off",   "On",   "LFO1+", "LFO2+", "LFO3+",
+                                                "Env1",  "Env2", "Env3",  "Velo",  "Note+",
+                                                "Rnd+",  "PBnd+", "Wheel", "LFO1", "LFO2",
+                                                "LFO3",  "Note", "Rnd",   "PBend"};
+
+namespace {
+
+constexpr const char* const* kSourceTexts = kSourceNames;
 const char* const kFormantTypeTexts[] = {"Fixed", "Partial", "Ring"};
 const char* const kLfoWaveTexts[] = {"Sine", "Triangle", "Square", "Saw Down", "Saw Up", "S/H", "3-Step"};
 const char* const kSwitchTexts[] = {"Off", "On"};
@@ -20,9 +23,9 @@ struct TextList {
   int count;
 };
 
-constexpr TextList kSources{kSourceTexts, 19};
+constexpr TextList kSources{kSourceTexts, kSourceCount};
 // AM and LFO-depth inputs only take the unipolar sources, the first thirteen.
-constexpr TextList kUnipolarSources{kSourceTexts, 13};
+constexpr TextList kUnipolarSources{kSourceTexts, kUnipolarSourceCount};
 constexpr TextList kFormantTypes{kFormantTypeTexts, 3};
 constexpr TextList kLfoWaves{kLfoWaveTexts, 7};
 constexpr TextList kSwitch{kSwitchTexts, 2};

@@ -37,6 +37,12 @@ struct ParamSpec {
 
 extern const ParamSpec kParamTable[kParamTableSize];
 
+// The modulation sources, index = source number. Inputs that take only
+// unipolar sources offer the first kUnipolarSourceCount.
+constexpr int kSourceCount = 19;
+constexpr int kUnipolarSourceCount = 13;
+extern const char* const kSourceNames[kSourceCount];
+
 // Indices that other code refers to by role.
 namespace ParamIndex {
 constexpr int kVoices = 0;
@@ -48,6 +54,16 @@ constexpr int kLfoRate1 = 82;   // "LFOFrq n" = kLfoRate1 + 6 * (n - 1)
 constexpr int kLfoStride = 6;
 constexpr int kEnvDelay2 = 101;  // "Env 2 Dly"
 constexpr int kEnvDelay3 = 106;  // "Env 3 Dly"
+// Formant n (1..3) occupies kFormant1 + kFormantStride * (n - 1) onwards,
+// in the order of the offsets below.
+constexpr int kFormant1 = 18;
+constexpr int kFormantStride = 15;
+constexpr int kFormantType = 0;  // "Type Fn"
+constexpr int kFormantBw = 1;    // "Bw Fn"
+constexpr int kFormantFreq = 2;  // "Freq Fn"
+constexpr int kFormantPart = 3;  // "Part Fn"
+constexpr int kFormantOsc1 = 5;  // "Osc1 Fn"
+constexpr int kFormantOsc2 = 7;  // "Osc2 Fn"
 }  // namespace ParamIndex
 
 // The index of the parameter with exactly this name, or -1.

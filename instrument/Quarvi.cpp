@@ -1,5 +1,8 @@
 #include "Quarvi.h"
 
+#include "IControl.h"
+#include "IGraphics.h"
+
 namespace {
 constexpr int kVersion = 0x00020004;       // 2.0.4
 constexpr int kUniqueID = 0x33333135;      // '3315'
@@ -12,12 +15,34 @@ Quarvi::Quarvi(audioMasterCallback host)
   mPool.Attach(&mShared);
   mPool.tuning = mTuning;
   SetupParameters();
+  // The editor exists for the whole life of the instance, whether or not its
+  // window is ever opened; it is built before the bank loads, so the values
+  // it starts from (and returns to on a double-click) are the defaults.
+  AttachEditor(CreatePlatformGraphics(this));
+  // Ready to play at the default rate and block size (44.1 kHz, 1024) before
+  // any host request: a host need not set either before processing.
+  ResetProcessing();
   LoadStartupBank();
   LoadProgramSlot(0);
 }
 
-Quarvi::~Quarvi() = default;
+Quarvi::~Quarvi() {
+  // The editor goes first, while the instrument its controls point to is
+  // still whole (its window closes with it).
+  DestroyEditor();
+}
 
 void Quarvi::EditorIdle() {}
+
+// Any thread: a host program change or chunk arrives here too.
+void Quarvi::RefreshParamControls() {
+  std::lock_guard<std::recursive_mutex> lock(mLock);
+  Synth::RefreshParamControls();
+  IControl* display = mProgramDisplay.load(std::memory_order_relaxed);
+  if (display && GetGUI()) {  // the display lives as long as the editor
+    display->SetDirty(false);
+    display->RequestRedraw();
+  }
+}
 
 IPlugVST* CreateInstrument(audioMasterCallback host) { return new Quarvi(host); }

@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 
+#include "ChunkBuffer.h"
 #include "ParamDispatch.h"
 #include "Synth.h"
 #include "VoicePool.h"
@@ -10,6 +11,9 @@ constexpr int kNumPrograms = 64;
 
 // The instrument: 64 voices, the tempo clock, the output stage, the
 // parameter table and the state image.
+class IControl;
+class IGraphics;
+
 class Quarvi : public Synth {
  public:
   explicit Quarvi(audioMasterCallback host);
@@ -39,8 +43,29 @@ class Quarvi : public Synth {
   void CommitLearn();
   void ToggleMidiThru();
   void ToggleIgnoreProgramChange();
+  // Writes the settings file's MIDI sections (Config::WriteMidiSettings) from
+  // a copy taken under the lock; "Save Configuration" writes All.
+  bool WriteMidiSettings(MidiSettings which);
 
   void EditorIdle() override;
+  // Pushes every value to the editor's controls and redraws the program
+  // display, whose number and name no parameter carries.
+  void RefreshParamControls() override;
+  // The control that shows the current program's number and name (kept by
+  // the editor layout; not owned).
+  void SetProgramDisplay(IControl* display) { mProgramDisplay.store(display, std::memory_order_relaxed); }
+
+  // The utility menu's commands 0..21 (program, bank, configuration and
+  // online commands; instrument/ProgramCommands.cpp), run on the editor's
+  // thread with the editor that asked.
+  virtual void DoUtilityCommand(int command, IGraphics* editor);
+  // The program clipboard behind "Copy Program" and "Paste Program".
+  void CopyCurrentProgram();
+  bool PasteProgram();  // false with nothing copied
+  // Whether "Copy Program" has filled the copy buffer (enables "Paste").
+  // The buffer changes only by commands on the editor's thread, where this
+  // is asked too.
+  bool HasCopiedProgram() const { return mCopyBuffer.Size() > 0; }
 
   // Read by tests and the editor.
   VoicePool& Pool() { return mPool; }
@@ -56,6 +81,11 @@ class Quarvi : public Synth {
  protected:
   void ClearHeldNotes() override;
 
+  // "Copy Program": the parameter values of the copied program, and the
+  // index of the program that was current then (-1 before any copy).
+  ChunkBuffer mCopyBuffer;
+  int mCopySource = -1;
+
  private:
   friend struct ParamDispatch;
   friend class ReferenceEngine;  // the straightforward render the tests hold the engine to
@@ -69,6 +99,7 @@ class Quarvi : public Synth {
 
   VoicePool mPool;
   DispatchMemory mDispatch;
+  std::atomic<IControl*> mProgramDisplay{nullptr};
   double mEngineSampleRate = 0.0;
   double mVolume = 1.0;
   double mOutputGain = 1.0;

@@ -2,9 +2,13 @@
 # Builds the libraries that Debian does not package for mingw-w64: a static
 # libpng for each Windows target, from Debian's own libpng1.6 source package.
 # Results are cached under build/deps/<triple>/ and skipped when present.
+# The target "fuzz" is the same libpng for the libFuzzer tree: native, built
+# by clang with coverage and the sanitizers, so that the PNG fuzz target sees
+# (and checks) what happens inside the decoder.
 #
 #   bash scripts/deps.sh                 # both Windows targets
 #   bash scripts/deps.sh x86_64-w64-mingw32
+#   bash scripts/deps.sh fuzz
 #
 # Needs the deb-src entries that scripts/setup.sh adds.
 set -euo pipefail
@@ -23,6 +27,7 @@ toolchain_for() {
   case "$1" in
     x86_64-w64-mingw32) echo "$ROOT/cmake/toolchain-win64.cmake" ;;
     i686-w64-mingw32) echo "$ROOT/cmake/toolchain-win32.cmake" ;;
+    fuzz) echo "" ;;
     *) log "unknown triple $1" >&2; return 1 ;;
   esac
 }
@@ -75,16 +80,24 @@ build_png() {
   log "building static libpng for $triple from $(basename "$src")"
   rm -rf "$bdir"
   mkdir -p "$DEPS/$triple"
-  # libz.a named explicitly: libz.dll.a beside it would make the DLL need
-  # zlib1.dll.
-  cmake -S "$src" -B "$bdir" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release \
+  local target_args
+  if [ "$triple" = fuzz ]; then
+    # The flags of the fuzz tree (QUARVI_FUZZ in CMakeLists.txt); the
+    # system's zlib.
+    target_args=(-DCMAKE_C_COMPILER=clang
+      "-DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  else
+    # libz.a named explicitly: libz.dll.a beside it would make the DLL need
+    # zlib1.dll.
+    target_args=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+      -DZLIB_LIBRARY="/usr/$triple/lib/libz.a" -DZLIB_INCLUDE_DIR="/usr/$triple/include")
+  fi
+  cmake -S "$src" -B "$bdir" -G Ninja "${target_args[@]}" \
     -DCMAKE_INSTALL_PREFIX="$DEPS/$triple" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DPNG_FRAMEWORK=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON \
-    -DZLIB_LIBRARY="/usr/$triple/lib/libz.a" \
-    -DZLIB_INCLUDE_DIR="/usr/$triple/include" >"$bdir.log" 2>&1 || { cat "$bdir.log" >&2; return 1; }
+    -DPNG_FRAMEWORK=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON >"$bdir.log" 2>&1 ||
+    { cat "$bdir.log" >&2; return 1; }
   cmake --build "$bdir" -j2 >>"$bdir.log" 2>&1 || { cat "$bdir.log" >&2; return 1; }
   cmake --install "$bdir" >>"$bdir.log" 2>&1 || { cat "$bdir.log" >&2; return 1; }
   # The install names the archive libpng16.a with libpng.a as a link (or a

@@ -10,8 +10,12 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
   clang libclang-rt-dev
   libgtest-dev libgmock-dev googletest
+  # portable AVX-512 instructions: the tests run the eight-lane kernel on
+  # every processor (tests/engine/EmulatedAvx512.cpp)
+  libsimde-dev
   libbenchmark-dev
   libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
+  libcairo2-dev libfreetype-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   valgrind
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64
   wine wine64

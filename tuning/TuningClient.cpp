@@ -1,7 +1,6 @@
 #include "TuningClient.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -49,15 +48,16 @@ struct MtsClientGlobal {
   // Kept for completeness; this instrument tunes all channels alike.
   const double* channelTables[kChannels] = {};
 
-  MtsClientGlobal() { Load(); }
+  MtsClientGlobal() { Load(nullptr); }
   ~MtsClientGlobal() { Unload(); }
 
-  void Load() {
+  // Only the system's own locations, unless a test names a file: nothing in
+  // the host's environment decides which code the plug-in loads.
+  void Load(const char* path) {
     Unload();
     std::vector<std::string> candidates;
-    const char* overridePath = std::getenv("QUARVI_MTS_LIBRARY");
-    if (overridePath && *overridePath) {
-      candidates.push_back(overridePath);
+    if (path) {
+      candidates.push_back(path);
     } else {
       candidates = DynamicLibrary::SystemLibraryPaths("LIBMTS.dll", "libMTS.so");
     }
@@ -143,6 +143,6 @@ bool ShouldFilterNote(const TuningClient* client, int note) {
   return mtsclientglobal.ShouldFilterNote(static_cast<char>(NoteIndex(note)), kNoChannel);
 }
 
-void ReloadTuningLibraryForTesting() {
-  mtsclientglobal.Load();
+void ReloadTuningLibraryForTesting(const char* path) {
+  mtsclientglobal.Load(path);
 }

@@ -5,12 +5,11 @@
 // or /usr/lib) through which a tuning master publishes a frequency for every
 // MIDI note and may ask clients to ignore notes.
 //
-// The library is loaded once per module load, by static initialisation, and
-// released when the module unloads; every instance of the instrument in the
-// process shares it. If the environment variable QUARVI_MTS_LIBRARY is set and
-// not empty, the library is loaded from that path instead (and from nowhere
-// else). Without the library, without a master, or with functions missing,
-// every query gives the neutral answer: equal temperament, nothing filtered.
+// The library is loaded once per module load, by static initialisation, from
+// the system locations only, and released when the module unloads; every
+// instance of the instrument in the process shares it. Without the library,
+// without a master, or with functions missing, every query gives the neutral
+// answer: equal temperament, nothing filtered.
 //
 // All functions accept a null client and then answer as without a master.
 
@@ -30,6 +29,7 @@ double NoteToFrequency(const TuningClient* client, int note);
 // master.
 bool ShouldFilterNote(const TuningClient* client, int note);
 
-// For tests only: releases the library and loads it again, reading
-// QUARVI_MTS_LIBRARY anew. Clients created before must be destroyed first.
-void ReloadTuningLibraryForTesting();
+// For tests only: releases the library and loads it again, from path, or
+// from the system locations when path is null. Clients created before must be
+// destroyed first.
+void ReloadTuningLibraryForTesting(const char* path);

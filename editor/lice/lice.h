@@ -132,6 +132,8 @@ void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel co
 LICE_MemBitmap* LICE_LoadPNGFromMemory(const void* data, size_t length);
 // The PNG resource with this numeric id (type "PNG") of the plug-in module.
 LICE_MemBitmap* LICE_LoadPNGFromResource(int id);
-// Writes a bitmap as an RGBA PNG file (UTF-8 path). Used for pictures of the
-// editor; false on failure.
-bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path);
+// Writes a bitmap as an RGBA PNG file (UTF-8 path), or with alpha = false as
+// an RGB one: the back buffer's alpha bytes mean nothing on screen (halving
+// blends leave 254 in them), so pictures of the editor are written opaque.
+// False on failure (a partly written file is removed).
+bool LICE_WritePNG(LICE_IBitmap* bitmap, const char* path, bool alpha = true);

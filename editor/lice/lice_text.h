@@ -41,6 +41,13 @@ constexpr int LICE_FONT_FLAG_PRECALCALL = 4;     // render characters 0-127 at o
 constexpr int LICE_FONT_FLAG_OWNS_HFONT = 512;   // the font deletes its system font
 constexpr int LICE_FONT_FLAG_FORCE_NATIVE = 1024;  // draw through the system when possible
 
+// Decodes the character at the start of text[0, len): returns the bytes it
+// takes (1-4; 0 when len <= 0) and stores it in *codepoint. A byte that does
+// not start a valid UTF-8 sequence (a stray continuation, an overlong form, a
+// surrogate, a sequence cut short by len) counts as one character of its own
+// value, so texts in an 8-bit code page still show. Never reads text[len].
+int LICE_DecodeUtf8(const char* text, int len, unsigned* codepoint);
+
 // A text rectangle: left, top, right, bottom.
 struct LICE_TextRect {
   int left = 0, top = 0, right = 0, bottom = 0;
@@ -87,11 +94,18 @@ class LICE_CachedFont : public LICE_IFont {
   virtual bool DrawGlyph(LICE_IBitmap* dest, unsigned codepoint, int x, int y,
                          const LICE_TextRect* clip);
 
+  // The characters above 127 rendered so far, in the order of the sorted
+  // table (characters 0-127 have a table of their own).
+  std::vector<unsigned> SortedGlyphCodes() const;
+
  private:
+  // The coverage image of a glyph sits at (pen x + xOffset, line top +
+  // yOffset): ink may start left of the pen (italics, some bearings).
   struct GlyphEntry {
     uint32_t offset = 0;  // into mStore
     uint16_t width = 0, height = 0;
     int16_t advance = 0, yOffset = 0;
+    int16_t xOffset = 0;
     bool rendered = false;
   };
   struct ExtraGlyph {
@@ -101,6 +115,9 @@ class LICE_CachedFont : public LICE_IFont {
   const GlyphEntry* Glyph(unsigned codepoint);
   bool RenderGlyph(unsigned codepoint, GlyphEntry* out);
   void ClearGlyphs();
+  // Blends a glyph's coverage times weight (0..256) of the text colour.
+  void BlendGlyph(LICE_IBitmap* dest, const GlyphEntry& g, int x, int y, const LICE_TextRect& clip,
+                  int weight);
 
   LICE_pixel mTextColor = 0;
   LICE_pixel mBkColor = 0xFFFFFFFF;

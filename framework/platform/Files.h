@@ -9,8 +9,4 @@
 // fopen with a UTF-8 path; null when the file cannot be opened.
 FILE* OpenFileUtf8(const std::string& path, const char* mode);
 
-// Moves source over target, replacing an existing target. On failure the
-// target is left as it was.
-bool ReplaceFileUtf8(const std::string& source, const std::string& target);
-
-bool RemoveFileUtf8(const std::string& path);
+// Writing goes through ReplaceFileAtomically (platform/Folders.h).

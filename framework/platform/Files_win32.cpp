@@ -34,15 +34,3 @@ FILE* OpenFileUtf8(const std::string& path, const char* mode) {
   if (wpath.empty() || wmode.empty()) return nullptr;
   return _wfopen(wpath.c_str(), wmode.c_str());
 }
-
-// The C library's rename() refuses an existing target on Windows.
-bool ReplaceFileUtf8(const std::string& source, const std::string& target) {
-  const std::wstring from = Widen(source), to = Widen(target);
-  if (from.empty() || to.empty()) return false;
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool RemoveFileUtf8(const std::string& path) {
-  const std::wstring w = Widen(path);
-  return !w.empty() && DeleteFileW(w.c_str()) != 0;
-}

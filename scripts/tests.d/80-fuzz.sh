@@ -10,7 +10,7 @@ source "$(dirname "$0")/../lib/testlib.sh"
 
 DIR="$QUARVI_BUILD/fuzz"
 SECONDS_EACH="${QUARVI_FUZZ_SECONDS:-30}"
-TARGETS=(state presets fxp fxb chunk-bank chunk-program profile smf)
+TARGETS=(state presets fxp fxb chunk-bank chunk-program profile smf png)
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "clang++ is not installed (scripts/setup.sh installs it)"

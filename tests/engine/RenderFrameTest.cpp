@@ -45,22 +45,30 @@ TEST(RenderFrame, ControlBlockLengthFollowsSampleRate) {
   }
 }
 
-TEST(RenderFrame, RenderWithoutResetIsSilent) {
+// A host need not set a rate or a block size: a new instance plays at 44.1
+// kHz with 1024-frame blocks.
+TEST(RenderFrame, PlaysAtTheDefaultRateWithoutAReset) {
   TestInstrument t(/*reset=*/false);
+  EXPECT_EQ(t.q->ControlBlockLength(), 44);
+  EXPECT_EQ(t.q->EngineSampleRate(), 44100.0);
   t.q->HandleMidiMessage(NoteOn(60, 100, 0));
-  std::vector<double> l(300, 1.0), r(300, 1.0);
-  double* out[2] = {l.data(), r.data()};
-  t.q->ProcessBlock(nullptr, out, 300);
-  for (int i = 0; i < 300; ++i) ASSERT_EQ(l[i], 0.0);
-  for (int i = 0; i < 300; ++i) ASSERT_EQ(r[i], 0.0);
+  EXPECT_GT(t.Render(300).Peak(), 0.0);
 }
 
-TEST(RenderFrame, RateBelowOneKilohertzIsSilent) {
+// Without a control block the render cannot drain the queue: what it would
+// queue is dropped rather than piling up for a later reset to play at once.
+TEST(RenderFrame, RateBelowOneKilohertzIsSilentAndQueuesNothing) {
   TestInstrument t;
   t.Reset(800, 64);
-  t.q->HandleMidiMessage(NoteOn(60, 100, 0));
+  for (int i = 0; i < 5000; ++i) {
+    t.q->HandleMidiMessage(NoteOn(60 + i % 12, 100, i % 64));
+    t.q->HandleMidiMessage(ControlChange(7, i % 128, 0));
+  }
+  EXPECT_EQ(t.q->Queue().Pending(), 0);
   auto out = t.Render(200);
   EXPECT_EQ(out.Peak(), 0.0);
+  t.Reset(44100, 64);
+  EXPECT_EQ(t.Render(200).Peak(), 0.0);
 }
 
 TEST(RenderFrame, ZeroFramesRunsNoControlUpdate) {

@@ -72,7 +72,7 @@ TEST(WaveTables, ShapesAndEnds) {
 }
 
 TEST(PhaseIncrementTable, EntriesFollowTheNoteFrequencies) {
-  const PhaseIncrementTable* t = PhaseIncrementTableFor(44100.0);
+  const auto t = PhaseIncrementTableFor(44100.0);
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->sampleRate, 44100.0);
   // 2^28 / 44100 * 440 = 2678267.59...
@@ -83,8 +83,8 @@ TEST(PhaseIncrementTable, EntriesFollowTheNoteFrequencies) {
 }
 
 TEST(PhaseIncrementTable, TablesForTwoRatesCoexist) {
-  const PhaseIncrementTable* a = PhaseIncrementTableFor(44100.0);
-  const PhaseIncrementTable* b = PhaseIncrementTableFor(96000.0);
+  const auto a = PhaseIncrementTableFor(44100.0);
+  const auto b = PhaseIncrementTableFor(96000.0);
   ASSERT_NE(a, b);
   EXPECT_EQ(a->sampleRate, 44100.0);
   EXPECT_EQ(b->sampleRate, 96000.0);
@@ -97,7 +97,7 @@ TEST(PhaseIncrementTable, TablesForTwoRatesCoexist) {
 }
 
 TEST(PhaseIncrementTable, ConcurrentRequestsShareOneTablePerRate) {
-  const PhaseIncrementTable* seen[4] = {};
+  std::shared_ptr<const PhaseIncrementTable> seen[4];
   std::thread threads[4];
   for (int i = 0; i < 4; ++i)
     threads[i] = std::thread([&seen, i] { seen[i] = PhaseIncrementTableFor(i % 2 ? 22050.0 : 88200.0); });
@@ -109,7 +109,21 @@ TEST(PhaseIncrementTable, ConcurrentRequestsShareOneTablePerRate) {
 }
 
 TEST(PhaseIncrementTable, LowRatesSaturateInsteadOfOverflowing) {
-  const PhaseIncrementTable* t = PhaseIncrementTableFor(1000.0);
+  const auto t = PhaseIncrementTableFor(1000.0);
   EXPECT_EQ(t->maxIncrement, INT32_MAX);
   for (int i = 1; i <= 17280; ++i) ASSERT_GE(t->inc[i], t->inc[i - 1]);
 }
+
+// A process that meets many sample rates keeps a table only for the rates in
+// use and a couple of spare ones, not one per rate ever seen (69 KB each).
+TEST(PhaseIncrementTable, TheCacheIsBounded) {
+  const auto held = PhaseIncrementTableFor(44100.0);
+  const int before = CachedPhaseIncrementTables();
+  for (int i = 0; i < 50; ++i) PhaseIncrementTableFor(20000.0 + i);
+  // A table in use stays, and is the one handed out again; the request sees
+  // every other new table unused and keeps two of them.
+  EXPECT_EQ(PhaseIncrementTableFor(44100.0), held);
+  EXPECT_EQ(held->inc[128 * 69], 2678267);
+  EXPECT_LE(CachedPhaseIncrementTables(), before + 2);
+}
+

@@ -16,6 +16,12 @@
 
 #include "VSTTestHost.h"
 
+#ifdef QUARVI_HAVE_INSTRUMENT
+#include "../hardening/LoaderChecks.h"
+#include "Quarvi.h"
+extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host);
+#endif
+
 namespace {
 
 double StressSeconds() {
@@ -146,5 +152,88 @@ TEST(VSTConcurrency, HostThreadsAtOnceLeaveAConsistentInstance) {
   e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
   e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
 }
+
+#ifdef QUARVI_HAVE_INSTRUMENT
+
+// The real instrument under three host threads: rendering with notes and
+// controllers, automation with MIDI learn and settings saves, and chunks
+// with program changes. Under ThreadSanitizer any unguarded access between
+// them (the settings writer reading the controller map a learn step changes,
+// for one) is a reported race.
+TEST(VSTConcurrency, TheInstrumentUnderRenderingAutomationAndChunks) {
+  TestHost host;
+  ScopedTestHost scope(&host);
+  AEffect* e = VSTPluginMain(&TestHost::Callback);
+  ASSERT_NE(e, nullptr);
+  Quarvi* q = static_cast<Quarvi*>(static_cast<IPlugVST*>(e->object));
+  e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+  e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0.0f);
+  e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+  std::atomic<bool> stop{false};
+  std::atomic<long> blocks{0}, edits{0}, chunkLoads{0}, failedChunkLoads{0};
+  std::vector<std::thread> threads;
+
+  threads.emplace_back([&] {  // audio, with notes and controllers before each block
+    std::vector<float> l(256), r(256);
+    float* outs[2] = {l.data(), r.data()};
+    for (long i = 0; !stop; ++i) {
+      std::vector<VstMidiEvent> events = {MidiEvent(i % 2 ? 0x80 : 0x90, 48 + i % 24, 100, static_cast<int>(i % 256)),
+                                          MidiEvent(0xB0, 20 + i % 8, static_cast<int>(i % 128), 0)};
+      SendEvents(e, events);
+      e->processReplacing(e, nullptr, outs, 256);
+      ++blocks;
+    }
+  });
+
+  threads.emplace_back([&] {  // automation, learning and saving the settings
+    std::mt19937 rng(4);
+    std::uniform_int_distribution<int> index(0, kNumParams - 1);
+    std::uniform_real_distribution<float> value(0.0f, 1.0f);
+    for (long i = 0; !stop; ++i) {
+      const int k = index(rng);
+      e->setParameter(e, k, value(rng));
+      (void)e->getParameter(e, k);
+      if (i % 50 == 0) q->ArmLearn(true, i % 200 == 0);
+      if (i % 400 == 0) q->WriteMidiSettings(MidiSettings::All);
+      ++edits;
+    }
+  });
+
+  threads.emplace_back([&] {  // state save and restore, program changes
+    for (long i = 0; !stop; ++i) {
+      const int index = static_cast<int>(i % 2);
+      std::vector<uint8_t> c = ChunkOf(e, index);
+      if (c.empty() ||
+          e->dispatcher(e, effSetChunk, index, static_cast<VstIntPtr>(c.size()), c.data(), 0.0f) != 1) {
+        ++failedChunkLoads;
+      }
+      ++chunkLoads;
+      e->dispatcher(e, effSetProgram, 0, i % 64, nullptr, 0.0f);
+      if (i % 8 == 0) SendEvents(e, {MidiEvent(0xC0, static_cast<int>(i % 64), 0, 0)});
+    }
+  });
+
+  std::this_thread::sleep_for(std::chrono::duration<double>(StressSeconds()));
+  stop = true;
+  for (std::thread& t : threads) t.join();
+
+  EXPECT_GT(blocks.load(), 0);
+  EXPECT_GT(edits.load(), 0);
+  EXPECT_GT(chunkLoads.load(), 0);
+  EXPECT_EQ(failedChunkLoads.load(), 0);
+  for (int i = 0; i < kNumParams; ++i) {
+    const IPlugParam* p = q->GetParam(i);
+    EXPECT_TRUE(p->value >= p->min && p->value <= p->max) << p->name << " = " << p->value;
+  }
+  const std::vector<uint8_t> bank = ChunkOf(e, 0);
+  std::vector<uint8_t> copy = bank;
+  EXPECT_EQ(e->dispatcher(e, effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data(), 0.0f), 1);
+  e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+  e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+}
+
+#endif  // QUARVI_HAVE_INSTRUMENT
 
 }  // namespace

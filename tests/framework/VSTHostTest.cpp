@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -841,6 +842,75 @@ TEST_F(VSTHost, ProcessWaitingOnTheLockWhileClosing) {
   closer.join();
   EXPECT_EQ(FakeInstrument::Destroyed(), before + 1);
   effect = nullptr;
+}
+
+// ---- no exception reaches the host ---------------------------------------------------
+
+// An instrument whose every hook runs out of memory, as a huge chunk does in
+// a 32-bit process: each call through the record fails quietly (0, silence,
+// no change) instead of unwinding into the host, and the instance stays
+// usable.
+class ThrowingInstrument : public FakeInstrument {
+ public:
+  explicit ThrowingInstrument(audioMasterCallback host) : FakeInstrument(host) {}
+  bool fail = false;
+  void ParamChanged(int index) override {
+    if (fail) throw std::bad_alloc();
+    FakeInstrument::ParamChanged(index);
+  }
+  void ProcessBlock(double** in, double** out, int n) override {
+    if (fail) throw std::bad_alloc();
+    FakeInstrument::ProcessBlock(in, out, n);
+  }
+  void HandleMidiMessage(const MidiMessage& m) override {
+    if (fail) throw std::bad_alloc();
+    FakeInstrument::HandleMidiMessage(m);
+  }
+  bool SerializeState(ChunkBuffer* chunk) override {
+    if (fail) throw std::bad_alloc();
+    return FakeInstrument::SerializeState(chunk);
+  }
+};
+
+TEST(VSTBarrier, FailuresInsideCallsNeverReachTheHost) {
+  TestHost host;
+  ScopedTestHost scope(&host);
+  ThrowingInstrument* plug = new ThrowingInstrument(&TestHost::Callback);
+  plug->FillEmptyPrograms(64);
+  AEffect* e = plug->GetAEffect();
+  Dispatch(e, effMainsChanged, 0, 1);
+  void* data = nullptr;
+  const VstIntPtr n = Dispatch(e, effGetChunk, 1, 0, &data);
+  ASSERT_GT(n, 0);
+  std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+
+  plug->fail = true;
+  VstMidiEvent ev;
+  std::memset(&ev, 0, sizeof(ev));
+  ev.type = kVstMidiType;
+  ev.midiData[0] = static_cast<char>(0x90);
+  VstEvents list;
+  std::memset(&list, 0, sizeof(list));
+  list.numEvents = 1;
+  list.events[0] = reinterpret_cast<VstEvent*>(&ev);
+  std::vector<float> l(64, 1.0f), r(64, 1.0f);
+  std::vector<double> dl(64, 1.0), dr(64, 1.0);
+  float* outs[2] = {l.data(), r.data()};
+  double* douts[2] = {dl.data(), dr.data()};
+  EXPECT_NO_THROW({
+    EXPECT_EQ(Dispatch(e, effGetChunk, 1, 0, &data), 0);
+    EXPECT_EQ(Dispatch(e, effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 0);
+    EXPECT_EQ(Dispatch(e, effProcessEvents, 0, 0, &list), 0);
+    e->setParameter(e, kFakeVolume, 0.25f);
+    e->processReplacing(e, nullptr, outs, 64);
+    e->processDoubleReplacing(e, nullptr, douts, 64);
+    e->process(e, nullptr, outs, 64);
+  });
+  for (int i = 0; i < 64; ++i) ASSERT_TRUE(l[i] == 0.0f && r[i] == 0.0f && dl[i] == 0.0 && dr[i] == 0.0) << i;
+
+  plug->fail = false;
+  EXPECT_EQ(Dispatch(e, effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
+  Dispatch(e, effClose);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Loaders, FuzzReplay,
                          ::testing::Values(LoaderTarget::State, LoaderTarget::Presets, LoaderTarget::ProgramFile,
                                            LoaderTarget::BankFile, LoaderTarget::BankChunk,
                                            LoaderTarget::ProgramChunk, LoaderTarget::Profile,
-                                           LoaderTarget::MidiFile),
+                                           LoaderTarget::MidiFile, LoaderTarget::Png),
                          [](const ::testing::TestParamInfo<LoaderTarget>& info) {
                            std::string name = LoaderTargetName(info.param);
                            for (char& c : name) {

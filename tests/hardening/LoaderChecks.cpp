@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "ChunkBuffer.h"
 #include "Config.h"
@@ -17,6 +18,7 @@
 #include "Smf.h"
 #include "StateImage.h"
 #include "VstHost.h"
+#include "lice/lice.h"
 #include "platform/ProfileDoc.h"
 
 extern "C" AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback host);
@@ -26,7 +28,7 @@ namespace {
 // ---- names --------------------------------------------------------------------
 
 const char* const kTargetNames[kLoaderTargetCount] = {
-    "state", "presets", "fxp", "fxb", "chunk-bank", "chunk-program", "profile", "smf",
+    "state", "presets", "fxp", "fxb", "chunk-bank", "chunk-program", "profile", "smf", "png",
 };
 
 std::string& ScratchFolder() {
@@ -427,6 +429,37 @@ void RunProfile(AEffect* e, const uint8_t* data, size_t size, Checker* c) {
   e->processReplacing(e, nullptr, out, 64);
 }
 
+// ---- the editor's image loader ---------------------------------------------------------
+
+// A decoded image is a well-formed bitmap whose every pixel can be read,
+// decoding is repeatable, and the image draws (with the editor's blend) onto
+// a back buffer at an offset that clips it.
+void RunPng(const uint8_t* data, size_t size, Checker* c) {
+  std::unique_ptr<LICE_MemBitmap> image(LICE_LoadPNGFromMemory(data, size));
+  if (!image) return;
+  const int w = image->GetWidth(), h = image->GetHeight(), span = image->GetRowSpan();
+  if (w <= 0 || h <= 0 || !image->GetBits() || span < w || span % 4 != 0 ||
+      reinterpret_cast<uintptr_t>(image->GetBits()) % 64 != 0) {
+    c->Fail("a decoded image is not a well-formed bitmap");
+    return;
+  }
+  std::unique_ptr<LICE_MemBitmap> again(LICE_LoadPNGFromMemory(data, size));
+  if (!again || again->GetWidth() != w || again->GetHeight() != h) {
+    c->Fail("the same image decodes differently the second time");
+    return;
+  }
+  for (int y = 0; y < h; ++y) {
+    if (std::memcmp(image->GetBits() + static_cast<size_t>(y) * span, again->GetBits() + static_cast<size_t>(y) * span,
+                    static_cast<size_t>(w) * sizeof(LICE_pixel)) != 0) {
+      c->Fail("the same image decodes to other pixels the second time");
+      return;
+    }
+  }
+  LICE_SysBitmap back(64, 48);
+  LICE_Blit(&back, image.get(), 40 - w / 2, 30 - h / 2, nullptr, 1.0f, LICE_BLIT_MODE_COPY | LICE_BLIT_USE_ALPHA);
+  LICE_Blit(&back, image.get(), -3, -5, nullptr, 0.5f, LICE_BLIT_MODE_COPY);
+}
+
 // ---- the MIDI file reader --------------------------------------------------------------
 
 void RunMidiFile(const uint8_t* data, size_t size, Checker* c) {
@@ -623,6 +656,10 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
     RunMidiFile(data, size, &c);
     return c.ok;
   }
+  if (target == LoaderTarget::Png) {
+    RunPng(data, size, &c);
+    return c.ok;
+  }
   AEffect* e = AcquireInstance();
   if (!e) {
     c.Fail("VSTPluginMain made no instance");
@@ -672,6 +709,7 @@ bool RunLoaderInput(LoaderTarget target, const uint8_t* data, size_t size, std::
       RunProfile(e, data, size, &c);
       break;
     case LoaderTarget::MidiFile:
+    case LoaderTarget::Png:
       break;
   }
   std::string why;

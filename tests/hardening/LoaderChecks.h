@@ -24,12 +24,13 @@ enum class LoaderTarget {
   ProgramChunk,  // effSetChunk, index 1, through the dispatcher
   Profile,       // ParseProfile, the settings reader and the controller map in use
   MidiFile,      // ParseSmf and the beginning of the song rendered through an instance
+  Png,           // LICE_LoadPNGFromMemory (the editor's image loader); no instance
 };
 
-constexpr int kLoaderTargetCount = 8;
+constexpr int kLoaderTargetCount = 9;
 
 // Folder and fuzzer name of each target: "state", "presets", "fxp", "fxb",
-// "chunk-bank", "chunk-program", "profile", "smf".
+// "chunk-bank", "chunk-program", "profile", "smf", "png".
 const char* LoaderTargetName(LoaderTarget target);
 bool LoaderTargetFromName(const std::string& name, LoaderTarget* target);
 

@@ -4,10 +4,13 @@
 #include <cmath>
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "ChunkBuffer.h"
 #include "FloatMode.h"
+#include "ParamDispatch.h"
 #include "Quarvi.h"
 #include "VoiceState.h"
 
@@ -304,3 +307,35 @@ std::string ReferenceEngine::InstrumentDifference(Quarvi& a, Quarvi& b) {
   }
   return "";
 }
+
+std::string ReferenceEngine::EngineOutOfStep(Quarvi& q) {
+  std::lock_guard<std::recursive_mutex> lock(q.Mutex());
+  std::unique_ptr<Quarvi> fresh(new Quarvi(nullptr));
+  fresh->SetSampleRate(q.GetSampleRate());
+  fresh->SetBlockSize(q.GetBlockSize());
+  fresh->ResetProcessing();
+  const bool straightforward = StraightforwardDispatch();
+  SetStraightforwardDispatch(true);
+  for (int i = 0; i < q.NParams(); ++i) fresh->GetParam(i)->value = q.GetParam(i)->value;
+  fresh->OnParamReset();
+  SetStraightforwardDispatch(straightforward);
+  fresh->mPresets = q.mPresets;
+  fresh->mCurrentPreset = q.mCurrentPreset;
+  fresh->mDisplayDirty.store(q.mDisplayDirty.load());
+  fresh->mClipIndicator.store(q.mClipIndicator.load());
+  fresh->mShared.tempoClock.sampleClock = q.mShared.tempoClock.sampleClock;
+  // A synced LFO's period is set from the tempo clock by its next step; until
+  // then it holds whatever came before.
+  for (int v = 0; v < VoicePool::kSlots; ++v) {
+    for (int l = 0; l < 3; ++l) {
+      const Lfo& from = q.mPool.voices[v].lfo[l];
+      Lfo& to = fresh->mPool.voices[v].lfo[l];
+      if (from.sync && to.sync) {
+        to.period = from.period;
+        to.phaseStep = from.phaseStep;
+      }
+    }
+  }
+  return InstrumentDifference(q, *fresh);
+}
+

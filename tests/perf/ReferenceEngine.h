@@ -45,4 +45,12 @@ class ReferenceEngine {
   // otherwise the first difference. (The dispatch's memory of what it pushed
   // is bookkeeping and left out.)
   static std::string InstrumentDifference(Quarvi& a, Quarvi& b);
+
+  // Empty when the engine of q is in step with its parameters: a fresh
+  // instance at q's rate and block size, given q's parameter values and
+  // dispatched in full (straightforwardly), holds the same engine and voice
+  // fields; otherwise the first difference. Programs, the current program,
+  // the editor flags and the sample clock are taken over from q, which must
+  // not have rendered since its last reset.
+  static std::string EngineOutOfStep(Quarvi& q);
 };

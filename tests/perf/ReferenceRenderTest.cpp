@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../engine/AllocCounter.h"
+#include "../engine/EmulatedAvx512.h"
 #include "../instrument/InstrumentFixture.h"
 #include "FactoryNames.h"
 #include "Quarvi.h"
@@ -23,15 +24,23 @@
 
 namespace {
 
-std::vector<RenderPath> Paths() {
-  std::vector<RenderPath> paths{RenderPath::kPerVoice, RenderPath::kSse2};
-  if (RenderPathAvailable(RenderPath::kAvx2)) paths.push_back(RenderPath::kAvx2);
-  if (RenderPathAvailable(RenderPath::kAvx512)) paths.push_back(RenderPath::kAvx512);
+// A render path, or the eight-lane one over emulated AVX-512 instructions
+// (tests/engine/EmulatedAvx512.h), which runs on every processor.
+struct Path {
+  RenderPath path;
+  bool emulated = false;
+};
+
+std::vector<Path> Paths() {
+  std::vector<Path> paths{{RenderPath::kPerVoice}, {RenderPath::kSse2}};
+  if (RenderPathAvailable(RenderPath::kAvx2)) paths.push_back({RenderPath::kAvx2});
+  if (RenderPathAvailable(RenderPath::kAvx512)) paths.push_back({RenderPath::kAvx512});
+  if (EmulatedAvx512Steps()) paths.push_back({RenderPath::kAvx512, true});
   return paths;
 }
 
-const char* Name(RenderPath p) {
-  switch (p) {
+const char* Name(Path p) {
+  switch (p.path) {
     case RenderPath::kPerVoice:
       return "per-voice";
     case RenderPath::kSse2:
@@ -39,15 +48,21 @@ const char* Name(RenderPath p) {
     case RenderPath::kAvx2:
       return "AVX2";
     case RenderPath::kAvx512:
-      return "AVX-512";
+      return p.emulated ? "AVX-512 (emulated)" : "AVX-512";
     default:
       return "auto";
   }
 }
 
 struct ForcePath {
-  explicit ForcePath(RenderPath p) { SetRenderPath(p); }
-  ~ForcePath() { SetRenderPath(RenderPath::kAuto); }
+  explicit ForcePath(Path p) {
+    if (p.emulated) voicerender::SetEightLaneStepsForTesting(EmulatedAvx512Steps());
+    SetRenderPath(p.path);
+  }
+  ~ForcePath() {
+    SetRenderPath(RenderPath::kAuto);
+    voicerender::SetEightLaneStepsForTesting(nullptr);
+  }
 };
 
 struct Audio {
@@ -81,7 +96,7 @@ TEST(ReferenceRender, BenchmarkWorkloadsMatchBitForBit) {
   // Which paths this processor runs, for the log: on one without AVX2 only
   // the first two are compared.
   std::string names;
-  for (RenderPath p : Paths()) names += std::string(" ") + Name(p);
+  for (Path p : Paths()) names += std::string(" ") + Name(p);
   std::printf("[          ] render paths compared:%s\n", names.c_str());
   struct {
     int voices, type;
@@ -91,7 +106,7 @@ TEST(ReferenceRender, BenchmarkWorkloadsMatchBitForBit) {
     ResetRandomGenerators();
     auto ref = std::make_unique<workload::Scene>(w.voices, w.type);
     const Audio expected = RenderScene(*ref, workload::Engine::kReference, blocks);
-    for (RenderPath path : Paths()) {
+    for (Path path : Paths()) {
       SCOPED_TRACE(std::to_string(w.voices) + " voices, type " + std::to_string(w.type) + ", " + Name(path));
       ForcePath force(path);
       ResetRandomGenerators();
@@ -148,7 +163,7 @@ void Prepare(Quarvi& q, int p, double rate, int hostBlock) {
 }
 
 void CheckFactoryPrograms(double rate, int hostBlock, double seconds) {
-  const std::vector<RenderPath> paths = Paths();
+  const std::vector<Path> paths = Paths();
   std::unique_ptr<Quarvi> ref(new Quarvi(nullptr));
   std::vector<std::unique_ptr<Quarvi>> opt;
   for (size_t i = 0; i < paths.size(); ++i) opt.emplace_back(new Quarvi(nullptr));
@@ -288,7 +303,7 @@ TEST(ReferenceRender, RandomVoicesMatchBitForBit) {
           expected.push_back(er);
         }
       }
-      for (RenderPath path : Paths()) {
+      for (Path path : Paths()) {
         SCOPED_TRACE("rate " + std::to_string(rate) + " seed " + std::to_string(seed) + " " + Name(path));
         ForcePath force(path);
         ResetRandomGenerators();

@@ -1,27 +1,23 @@
 #include "FakeTuningLibrary.h"
 
-#include "TestEnvironment.h"
 #include "TuningClient.h"
 
 FakeTuningLibrary::~FakeTuningLibrary() {
-  SetTestEnvironment("QUARVI_MTS_LIBRARY", nullptr);
-  ReloadTuningLibraryForTesting();
+  ReloadTuningLibraryForTesting(nullptr);
   mControl.Close();
 }
 
 bool FakeTuningLibrary::Use(const char* path) {
   if (!path) {
     mControl.Close();
-    SetTestEnvironment("QUARVI_MTS_LIBRARY", "/nonexistent/quarvi-no-such-libMTS");
-    ReloadTuningLibraryForTesting();
+    ReloadTuningLibraryForTesting("/nonexistent/quarvi-no-such-libMTS");
     return true;
   }
   // Opened here first, so the test controls and the module share one loaded
   // copy, and reset before the module reads the tables at load.
   if (!mControl.Open(path)) return false;
   if (auto reset = SymbolAs<void (*)()>(mControl, "MTSTest_Reset")) reset();
-  SetTestEnvironment("QUARVI_MTS_LIBRARY", path);
-  ReloadTuningLibraryForTesting();
+  ReloadTuningLibraryForTesting(path);
   return true;
 }
 

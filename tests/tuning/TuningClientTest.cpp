@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "FakeTuningLibrary.h"
+#include "TestEnvironment.h"
 #include "TuningClient.h"
 
 namespace {
@@ -127,5 +128,20 @@ TEST_F(TuningLibraryTest, MasterWithoutTuningTableIsNoMaster) {
   EXPECT_FALSE(HasTuningMaster(c));
   EXPECT_DOUBLE_EQ(NoteToFrequency(c, 60), Equal(60));
   EXPECT_FALSE(ShouldFilterNote(c, 61));
+  DestroyTuningClient(c);
+}
+
+// The shipped plug-in loads the tuning library from the system locations
+// only: a variable in the host's environment must not make it load other
+// code (what static initialisation does is a load without a named file).
+TEST_F(TuningLibraryTest, TheHostsEnvironmentNamesNoLibrary) {
+  Use(QUARVI_FAKE_MTS_FULL);
+  SetMaster(true);
+  SetTestEnvironment("QUARVI_MTS_LIBRARY", QUARVI_FAKE_MTS_FULL);
+  ReloadTuningLibraryForTesting(nullptr);
+  SetTestEnvironment("QUARVI_MTS_LIBRARY", nullptr);
+  TuningClient* c = CreateTuningClient();
+  EXPECT_FALSE(HasTuningMaster(c));
+  EXPECT_EQ(Count("MTSTest_RegisterCount"), 0);
   DestroyTuningClient(c);
 }

@@ -1,0 +1,295 @@
+#include "GuiDriver_win32.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "lice/lice.h"
+
+namespace gui {
+
+namespace {
+
+// Pause after each injected event, so that the window sees separate messages
+// (several drag steps, not one coalesced move).
+constexpr int kEventPauseMs = 15;
+
+DWORD gLastClickTick = 0;
+POINT gLastClick = {-100, -100};
+
+std::wstring Widen(const std::string& s) {
+  if (s.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+  return w;
+}
+
+std::string Narrow(const wchar_t* w) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string s(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+  s.resize(static_cast<size_t>(n - 1));
+  return s;
+}
+
+// With shift, a Shift press goes in the same SendInput call, right before
+// the mouse event: wine re-reads the modifiers from X on every pointer move,
+// which drops an injected Shift, so it has to be pressed again each time and
+// as close to the mouse event as possible.
+void SendMouse(POINT p, DWORD flags, DWORD data = 0, bool shift = false) {
+  // Absolute coordinates span 0..65535 over the screen; wine maps them back
+  // with (v * width) >> 16, so rounding up lands exactly on the pixel.
+  const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  INPUT in[2] = {};
+  in[0].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = VK_SHIFT;
+  INPUT& m = in[1];
+  m.type = INPUT_MOUSE;
+  m.mi.dx = static_cast<LONG>((static_cast<int64_t>(p.x) * 65536 + w - 1) / w);
+  m.mi.dy = static_cast<LONG>((static_cast<int64_t>(p.y) * 65536 + h - 1) / h);
+  m.mi.mouseData = data;
+  m.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  if (shift) SendInput(2, in, sizeof(INPUT));
+  else SendInput(1, &m, sizeof(INPUT));
+  SleepMs(kEventPauseMs);
+}
+
+void SendKey(WORD vk, WORD scan, DWORD flags) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = vk;
+  in.ki.wScan = scan;
+  in.ki.dwFlags = flags;
+  SendInput(1, &in, sizeof(in));
+  SleepMs(kEventPauseMs);
+}
+
+DWORD ThisProcess() { return GetCurrentProcessId(); }
+
+}  // namespace
+
+void SleepMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (cond()) return true;
+    if (static_cast<int>(GetTickCount() - start) > timeoutMs) return cond();
+    Sleep(10);
+  }
+}
+
+// ---- input ---------------------------------------------------------------------------
+
+void MoveTo(POINT p) { SendMouse(p, 0); }
+void ButtonDown(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN); }
+void ButtonUp(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP); }
+
+void Click(POINT p, bool right) {
+  const int wait = static_cast<int>(GetDoubleClickTime()) + 50 - static_cast<int>(GetTickCount() - gLastClickTick);
+  if (std::abs(p.x - gLastClick.x) <= 4 && std::abs(p.y - gLastClick.y) <= 4 && wait > 0) SleepMs(wait);
+  MoveTo(p);
+  ButtonDown(p, right);
+  ButtonUp(p, right);
+  gLastClickTick = GetTickCount();
+  gLastClick = p;
+}
+
+void DoubleClick(POINT p) {
+  Click(p);
+  ButtonDown(p);
+  ButtonUp(p);
+  gLastClickTick = GetTickCount();
+}
+
+void Drag(POINT from, POINT to, int steps, bool shift) {
+  SendMouse(from, 0, 0, shift);
+  SendMouse(from, MOUSEEVENTF_LEFTDOWN, 0, shift);
+  for (int i = 1; i <= steps; ++i) {
+    POINT p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+    SendMouse(p, 0, 0, shift);
+  }
+  SendMouse(to, MOUSEEVENTF_LEFTUP, 0, shift);
+  if (shift) KeyUp(VK_SHIFT);
+  gLastClick = {-100, -100};
+}
+
+void Wheel(POINT p, int delta) {
+  MoveTo(p);
+  SendMouse(p, MOUSEEVENTF_WHEEL, static_cast<DWORD>(delta));
+}
+
+void KeyDown(WORD vk) { SendKey(vk, 0, 0); }
+void KeyUp(WORD vk) { SendKey(vk, 0, KEYEVENTF_KEYUP); }
+void Key(WORD vk) {
+  KeyDown(vk);
+  KeyUp(vk);
+}
+
+void Type(const std::string& utf8) {
+  for (wchar_t c : Widen(utf8)) {
+    SendKey(0, static_cast<WORD>(c), KEYEVENTF_UNICODE);
+    SendKey(0, static_cast<WORD>(c), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+  }
+}
+
+POINT OnScreen(HWND wnd, int x, int y) {
+  POINT p = {x, y};
+  ClientToScreen(wnd, &p);
+  return p;
+}
+
+POINT CenterOf(HWND wnd) {
+  RECT r;
+  GetWindowRect(wnd, &r);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// ---- windows ----------------------------------------------------------------------------
+
+std::string ClassOf(HWND wnd) {
+  wchar_t buf[256] = {0};
+  GetClassNameW(wnd, buf, 256);
+  return Narrow(buf);
+}
+
+std::string TextOf(HWND wnd) {
+  wchar_t buf[1024] = {0};
+  // WM_GETTEXT rather than GetWindowText: it reads other threads' controls too.
+  SendMessageW(wnd, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf));
+  return Narrow(buf);
+}
+
+namespace {
+struct WindowSearch {
+  std::string cls;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectTopLevel(HWND wnd, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid == ThisProcess() && IsWindowVisible(wnd) && ClassOf(wnd) == s->cls) s->found.push_back(wnd);
+  return TRUE;
+}
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM lp) {
+  auto* t = reinterpret_cast<std::string*>(lp);
+  if (ClassOf(child) == "Static") {
+    const std::string s = TextOf(child);
+    if (!s.empty()) *t += (t->empty() ? "" : "\n") + s;
+  }
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(const char* className) {
+  WindowSearch s{className, {}};
+  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND FindTopLevel(const char* className, const char* title) {
+  for (HWND w : TopLevelWindows(className)) {
+    if (!title || TextOf(w) == title) return w;
+  }
+  return nullptr;
+}
+
+std::string DialogMessage(HWND dialog) {
+  std::string text;
+  EnumChildWindows(dialog, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+// ---- menus --------------------------------------------------------------------------------
+
+HMENU MenuOfWindow(HWND menuWnd) {
+  constexpr UINT kGetMenu = 0x01E1;  // MN_GETHMENU
+  return reinterpret_cast<HMENU>(SendMessageW(menuWnd, kGetMenu, 0, 0));
+}
+
+std::vector<MenuItem> ReadMenu(HMENU menu) {
+  std::vector<MenuItem> items;
+  const int n = GetMenuItemCount(menu);
+  for (int i = 0; i < n; ++i) {
+    MenuItem item;
+    wchar_t buf[512] = {0};
+    GetMenuStringW(menu, static_cast<UINT>(i), buf, 512, MF_BYPOSITION);
+    item.text = Narrow(buf);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    item.submenu = GetSubMenu(menu, i) != nullptr;
+    item.separator = (state & MF_SEPARATOR) != 0;
+    item.checked = (state & MF_CHECKED) != 0;
+    item.grayed = (state & MF_GRAYED) != 0;
+    item.disabled = (state & MF_DISABLED) != 0;
+    item.highlighted = (state & MF_HILITE) != 0;
+    items.push_back(item);
+  }
+  return items;
+}
+
+bool HighlightMenuItem(HWND menuWnd, int index) {
+  HMENU menu = MenuOfWindow(menuWnd);
+  const int n = GetMenuItemCount(menu);
+  for (int tries = 0; tries <= 2 * n; ++tries) {
+    const std::vector<MenuItem> items = ReadMenu(menu);
+    if (index < static_cast<int>(items.size()) && items[index].highlighted) return true;
+    Key(VK_DOWN);
+    SleepMs(30);
+  }
+  return false;
+}
+
+// ---- pixels --------------------------------------------------------------------------------
+
+Picture Capture(HWND wnd) {
+  Picture pic;
+  RECT r;
+  if (!GetClientRect(wnd, &r)) return pic;
+  pic.width = r.right;
+  pic.height = r.bottom;
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = pic.width;
+  bi.bmiHeader.biHeight = -pic.height;  // top-down
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC screen = GetDC(wnd);
+  HDC mem = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib && bits) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, pic.width, pic.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    pic.pixels.assign(p, p + static_cast<size_t>(pic.width) * pic.height);
+    for (uint32_t& px : pic.pixels) px &= 0xFFFFFF;
+    SelectObject(mem, old);
+  }
+  if (dib) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(wnd, screen);
+  return pic;
+}
+
+bool WritePicture(const Picture& picture, const std::string& path) {
+  if (picture.width <= 0 || picture.height <= 0) return false;
+  LICE_MemBitmap bitmap(picture.width, picture.height);
+  if (!bitmap.GetBits()) return false;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      bitmap.GetBits()[y * bitmap.GetRowSpan() + x] = picture.At(x, y) | 0xFF000000u;
+    }
+  }
+  return LICE_WritePNG(&bitmap, path.c_str());
+}
+
+std::string Hex(uint32_t rgb) {
+  char buf[16];
+  std::snprintf(buf, sizeof(buf), "#%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+  return buf;
+}
+
+}  // namespace gui
