@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "IGraphicsHeadless.h"
+#include "InstrumentFixture.h"
+#include "ProgramCommands.h"
 #include "TestSockets.h"
 #include "UpdateCheck.h"
 #include "platform/Http.h"
@@ -147,7 +149,7 @@ const char kNoResponse[] = "An error occurred while contacting kestrelsoundmusic
 
 std::string NewerText(const std::string& version) {
   return "A new version of Quarvi is available.\n\n\tYour version: \t2.0.4\n\tNew version: \t" +
-         version + "\n\nDo you want to go to www.kestrelsoundmusic.com to get the new version?";
+         version + "\n\nDo you want to go to kestrelsoundmusic.com to get the new version?";
 }
 
 class UpdateCheck : public ::testing::Test {
@@ -267,6 +269,18 @@ TEST_F(UpdateCheck, AnExceptionEndsWithTheNoResponseBox) {
   silent.failBoxes = 2;
   EXPECT_EQ(CheckForUpdate(&silent), -2);
   EXPECT_TRUE(silent.messageBoxes.empty());
+}
+
+TEST_F(UpdateCheck, TheUtilityMenuRunsIt) {
+  LoopbackHttpServer server(LoopbackHttpServer::kServe, "2004");
+  ASSERT_TRUE(server.Listening());
+  AskLoopback(server.Port());
+  Instrument ins;
+  IGraphicsHeadless editor(ins.q.get());
+  RunUtilityCommand(ins.q.get(), &editor, kCmdCheckForUpdate);
+  ASSERT_EQ(editor.messageBoxes.size(), 1u);
+  EXPECT_EQ(editor.messageBoxes[0].text, "Your version is up to date.");
+  EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 }  // namespace
