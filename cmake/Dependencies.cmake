@@ -57,5 +57,9 @@ elseif(QUARVI_FUZZ)
 else()
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)
+endif()
+
+# The HTTP seam's library on every tree but Windows (fuzz tree included).
+if(NOT WIN32)
   find_package(CURL REQUIRED)
 endif()
