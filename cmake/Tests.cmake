@@ -36,6 +36,10 @@ if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
 endif()
 target_link_libraries(quarvi_tests PRIVATE quarvi_core GTest::gtest GTest::gtest_main)
 target_compile_definitions(quarvi_tests PRIVATE QUARVI_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+if(WIN32)
+  # The update check's tests serve HTTP on the loopback themselves.
+  target_link_libraries(quarvi_tests PRIVATE ws2_32)
+endif()
 if(NOT CMAKE_CROSSCOMPILING)
   # Native trees: one ctest entry per test case. The Windows trees run
   # quarvi_tests.exe once under wine instead (scripts/tests.d/).
