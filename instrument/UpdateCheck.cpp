@@ -81,13 +81,18 @@ int CheckForUpdate(IGraphics* editor) {
     request.accept = "*/*";
     request.connectTimeoutMs = server.connectTimeoutMs;
     request.totalTimeoutMs = server.totalTimeoutMs;
-    const std::string response = HttpGet(request);
+    int status = 0;
+    const std::string response = HttpGet(request, &status);
 
     if (response.empty()) {
       ShowNoResponse(editor);
       return -1;
     }
-    if (response.find('<') != std::string::npos) {
+    // An error page is not a version, in HTML or in plain text: a "503
+    // Service Unavailable" read as a number would be reported as "up to
+    // date".
+    const bool errorStatus = status != 0 && (status < 200 || status > 299);
+    if (errorStatus || response.find('<') != std::string::npos) {
       Show(editor, std::string("Invalid call to ") + kMakerDomain + ".", kCaption,
            MB_TYPE_OK | MB_ICON_ERROR);
       return -3;

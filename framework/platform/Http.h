@@ -26,6 +26,9 @@ struct HttpGetRequest {
 // is used. Redirects to other http addresses are followed, as WinINet does
 // by default (the libcurl side stops after 10 of them).
 //
+// status, when given, receives the response's status code (200, 404, 503
+// ...), or 0 when no response arrived.
+//
 // Collecting the body may throw std::bad_alloc; everything the exchange
 // opened is released first.
-std::string HttpGet(const HttpGetRequest& request);
+std::string HttpGet(const HttpGetRequest& request, int* status = nullptr);

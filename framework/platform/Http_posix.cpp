@@ -43,7 +43,8 @@ struct ListDeleter {
 
 }  // namespace
 
-std::string HttpGet(const HttpGetRequest& request) {
+std::string HttpGet(const HttpGetRequest& request, int* status) {
+  if (status) *status = 0;
   InitCurlOnce();
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
   if (!curl) return std::string();
@@ -88,5 +89,7 @@ std::string HttpGet(const HttpGetRequest& request) {
   // A failed connection or request has delivered nothing; a read that failed
   // half way keeps what came before it, except when time ran out.
   if (result == CURLE_OPERATION_TIMEDOUT) return std::string();
+  long code = 0;
+  if (status && curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK) *status = static_cast<int>(code);
   return std::move(sink.body);
 }

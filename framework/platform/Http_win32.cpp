@@ -51,7 +51,8 @@ bool TimedOut() { return GetLastError() == ERROR_INTERNET_TIMEOUT; }
 
 }  // namespace
 
-std::string HttpGet(const HttpGetRequest& request) {
+std::string HttpGet(const HttpGetRequest& request, int* status) {
+  if (status) *status = 0;
   Deadline deadline(request.totalTimeoutMs);
   Handles h;
   h.root = InternetOpenA(request.agent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
@@ -76,6 +77,11 @@ std::string HttpGet(const HttpGetRequest& request) {
     SetTimeout(h.request, INTERNET_OPTION_RECEIVE_TIMEOUT, deadline.Left());
   }
   if (!HttpSendRequestA(h.request, nullptr, 0, nullptr, 0)) return std::string();
+  if (status) {
+    DWORD code = 0, size = sizeof(code);
+    if (HttpQueryInfoA(h.request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr))
+      *status = static_cast<int>(code);
+  }
 
   std::string body;
   char piece[1024];

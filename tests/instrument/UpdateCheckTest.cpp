@@ -181,6 +181,8 @@ TEST_F(UpdateCheck, OutcomesAgainstALoopbackServer) {
       {"redirected", S::kRedirect, "2005", "200 OK", 0, NewerText("2.0.5"), MB_TYPE_YESNO},
       {"HTML error page", S::kServe, "2010 <html><body>Not Found</body></html>", "404 Not Found",
        -3, "Invalid call to kestrelsoundmusic.com.", kError},
+      {"plain error page", S::kServe, "Service Unavailable", "503 Service Unavailable", -3,
+       "Invalid call to kestrelsoundmusic.com.", kError},
       {"no number", S::kServe, "ok", "200 OK", 0, "Your version is up to date.", kInfo},
       {"empty body", S::kServe, "", "200 OK", -1, kNoResponse, kError},
       {"stalls", S::kStall, "", "", -1, kNoResponse, kError},
