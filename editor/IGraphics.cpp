@@ -394,6 +394,7 @@ bool IGraphics::DrawTextInRect(TextStyle* style, const char* text, Rect* rect, b
     }
     style->font = font;
   }
+  std::lock_guard<std::mutex> textLock(EditorCaches::TextLock());
   font->SetTextColor(style->color.Pixel());
   unsigned flags = LICE_DT_NOCLIP;
   if (style->color.A != 255) flags |= LICE_DT_USEFGALPHA;
