@@ -18,7 +18,7 @@ Quarvi::Quarvi(audioMasterCallback host)
   // The editor exists for the whole life of the instance, whether or not its
   // window is ever opened; it is built before the bank loads, so the values
   // it starts from (and returns to on a double-click) are the defaults.
-  AttachEditor(CreatePlatformGraphics(this));
+  InstallEditor(CreatePlatformGraphics(this));
   LoadStartupBank();
   LoadProgramSlot(0);
 }
@@ -28,8 +28,6 @@ Quarvi::~Quarvi() {
   // still whole (its window closes with it).
   DestroyEditor();
 }
-
-void Quarvi::EditorIdle() {}
 
 // Any thread: a host program change or chunk arrives here too.
 void Quarvi::RefreshParamControls() {
