@@ -1,6 +1,7 @@
 # Third-party libraries, as the same imported targets on every platform:
 #   PNG::PNG    libpng (brings ZLIB::ZLIB along)
 #   ZLIB::ZLIB  zlib
+#   CURL::libcurl  libcurl, Linux only (the HTTP seam; Windows uses WinINet)
 # Linux uses Debian's packages. For Windows, zlib comes from
 # libz-mingw-w64-dev and libpng is built statically from Debian's source
 # package by scripts/deps.sh into build/deps/<triple>/. The fuzz tree takes a
@@ -56,4 +57,9 @@ elseif(QUARVI_FUZZ)
 else()
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)
+endif()
+
+# The HTTP seam's library on every tree but Windows (fuzz tree included).
+if(NOT WIN32)
+  find_package(CURL REQUIRED)
 endif()

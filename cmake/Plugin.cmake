@@ -68,6 +68,11 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tools/quarvi-render/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tools/quarvi-render ${CMAKE_BINARY_DIR}/tools/quarvi-render)
 endif()
 
+# The editor picture tool: native Linux trees (not the fuzz tree).
+if(NOT WIN32 AND NOT QUARVI_FUZZ AND TARGET quarvi_factory_bank AND EXISTS ${CMAKE_SOURCE_DIR}/tools/quarvi-picture/CMakeLists.txt)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tools/quarvi-picture ${CMAKE_BINARY_DIR}/tools/quarvi-picture)
+endif()
+
 # The editor artwork generator: native Linux trees without sanitizers (the
 # images it checks are the same for every tree).
 if(NOT WIN32 AND NOT QUARVI_SANITIZE AND NOT QUARVI_FUZZ AND EXISTS ${CMAKE_SOURCE_DIR}/tools/make-editor-art/CMakeLists.txt)

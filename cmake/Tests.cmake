@@ -35,7 +35,12 @@ if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
   set_source_files_properties(${QUARVI_TEST_SOURCES} PROPERTIES COMPILE_OPTIONS -O1)
 endif()
 target_link_libraries(quarvi_tests PRIVATE quarvi_core GTest::gtest GTest::gtest_main)
-target_compile_definitions(quarvi_tests PRIVATE QUARVI_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_compile_definitions(quarvi_tests PRIVATE QUARVI_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                                 QUARVI_BINARY_DIR="${CMAKE_BINARY_DIR}")
+if(WIN32)
+  # The update check's tests serve HTTP on the loopback themselves.
+  target_link_libraries(quarvi_tests PRIVATE ws2_32)
+endif()
 if(NOT CMAKE_CROSSCOMPILING)
   # Native trees: one ctest entry per test case. The Windows trees run
   # quarvi_tests.exe once under wine instead (scripts/tests.d/).

@@ -95,4 +95,9 @@ LICE_CachedFont* AddFont(int size, int orientation, int style, const char* face,
   return font;
 }
 
+std::mutex& TextLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 }  // namespace EditorCaches

@@ -400,6 +400,7 @@ bool IGraphics::DrawTextInRect(TextStyle* style, const char* text, Rect* rect, b
   if (!text || !text[0] || !style || !rect) return true;
   LICE_CachedFont* font = CachedFontFor(style);
   if (!font) return false;
+  std::lock_guard<std::mutex> textLock(EditorCaches::TextLock());
   font->SetTextColor(style->color.Pixel());
   unsigned flags = LICE_DT_NOCLIP;
   if (style->color.A != 255) flags |= LICE_DT_USEFGALPHA;

@@ -304,6 +304,10 @@ LICE_CachedFont* FindFont(int size, int orientation, int style, const char* face
 // same key meanwhile, the given font is destroyed and the cached one returned.
 LICE_CachedFont* AddFont(int size, int orientation, int style, const char* face,
                          LICE_CachedFont* font);
+// Held while a cached font is given its colour and draws: a font keeps its
+// colour and its glyph tables between calls, and every instance's editor
+// shares it, whichever thread a host drives that editor from.
+std::mutex& TextLock();
 }  // namespace EditorCaches
 
 // Makes the editor for the platform this library runs on: the Windows window

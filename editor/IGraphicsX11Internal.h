@@ -46,10 +46,6 @@ class ErrorTrap {
   unsigned long mErrorsBefore;
 };
 
-// Drawing goes through process-wide fonts whose colour is set per draw: two
-// editors drawing on two host threads take turns.
-std::recursive_mutex& DrawLock();
-
 // A monotonic clock in milliseconds.
 int64_t NowMs();
 

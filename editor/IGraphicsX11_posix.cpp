@@ -70,8 +70,6 @@ unsigned long ErrorsOf(Display* dpy) {
   return 0;
 }
 
-std::recursive_mutex gDrawLock;
-
 }  // namespace
 
 void RegisterDisplay(Display* dpy) {
@@ -107,8 +105,6 @@ bool ErrorTrap::Failed() {
   XSync(mDpy, False);
   return ErrorsOf(mDpy) != mErrorsBefore;
 }
-
-std::recursive_mutex& DrawLock() { return gDrawLock; }
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -532,7 +528,6 @@ void IGraphicsX11::Impl::PaintInvalid() {
   Rect r = invalid.Intersect(Rect(0, 0, g->Width(), g->Height()));
   invalid = Rect();
   if (r.Empty()) return;
-  std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
   g->PrepareDraw();
   // Drawing cleans every control, drawn or not; a control dirty outside an
   // exposed rect must not lose its turn (on Windows the system merges all
@@ -783,7 +778,6 @@ void IGraphicsX11::Impl::GiveFocusBack(Window from) {
 void IGraphicsX11::Impl::PaintEntry() {
   if (!entryWnd) return;
   const int w = entryRect.W() + 1, h = entryRect.H() + 1;
-  std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
   LICE_MemBitmap bitmap(w, h);
   windowviews::PaintEntry(&bitmap, w, h, &entryStyle, entry);
   PutBitmap(entryWnd, &bitmap, 0, 0, w, h);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 
 #include "lice/lice.h"
 #include "lice/lice_text.h"
@@ -47,9 +48,12 @@ void Frame(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel color, int
   Fill(dest, x + w - thickness, y, thickness, h, color);
 }
 
+// Both take the process-wide text lock: the fonts are shared by every
+// editor of the process, whichever thread draws it.
 int TextWidth(TextStyle* style, const std::string& text) {
   LICE_CachedFont* font = IGraphics::CachedFontFor(style);
   if (!font || text.empty()) return 0;
+  std::lock_guard<std::mutex> lock(EditorCaches::TextLock());
   LICE_TextRect r;
   font->DrawTextUtf8(nullptr, text.c_str(), static_cast<int>(text.size()), &r, LICE_DT_CALCRECT);
   return r.right - r.left;
@@ -66,6 +70,7 @@ void Text(LICE_IBitmap* dest, TextStyle* style, const std::string& text, int x, 
           const Rect& clip) {
   LICE_CachedFont* font = IGraphics::CachedFontFor(style);
   if (!font || text.empty() || x >= clip.R || y >= clip.B) return;
+  std::lock_guard<std::mutex> lock(EditorCaches::TextLock());
   font->SetTextColor(color);
   LICE_TextRect r;
   r.left = x;

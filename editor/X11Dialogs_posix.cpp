@@ -176,11 +176,8 @@ int IGraphicsX11::Impl::MessageBox(const char* text, const char* caption, int ty
 int IGraphicsX11::Impl::DrawnMessageBox(const char* text, const char* caption, int type) {
   const int dismissed = (type & 0xF) == MB_TYPE_YESNO ? MB_RESULT_NO : MB_RESULT_OK;
   if (!Alive()) return dismissed;
-  windowviews::MessageBoxLayout layout;
-  {
-    std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
-    layout = windowviews::LayoutMessageBox(text, caption, type, std::min(460, g->Width() - 40));
-  }
+  const windowviews::MessageBoxLayout layout =
+      windowviews::LayoutMessageBox(text, caption, type, std::min(460, g->Width() - 40));
   const int x = std::max(0, (g->Width() - layout.width) / 2), y = std::max(0, (g->Height() - layout.height) / 2);
   const Window box = MakeChildWindow(wnd, x, y, layout.width, layout.height,
                                      ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask);
@@ -194,7 +191,6 @@ int IGraphicsX11::Impl::DrawnMessageBox(const char* text, const char* caption, i
 
   int focused = 0, pressed = -1, answer = 0;
   auto paint = [&]() {
-    std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
     LICE_MemBitmap bitmap(layout.width, layout.height);
     windowviews::PaintMessageBox(&bitmap, layout, caption, focused, pressed);
     PutBitmap(box, &bitmap, 0, 0, layout.width, layout.height);

@@ -36,7 +36,6 @@ PopupMenu* IGraphicsX11::Impl::RunMenu(PopupMenu* menu, const Rect& rect) {
   std::vector<std::unique_ptr<Level>> levels;
 
   auto paint = [&](Level& level) {
-    std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
     LICE_MemBitmap bitmap(level.layout.width, level.layout.height);
     windowviews::PaintMenu(&bitmap, *level.menu, level.layout, level.highlight);
     PutBitmap(level.win, &bitmap, 0, 0, level.layout.width, level.layout.height);
@@ -44,10 +43,7 @@ PopupMenu* IGraphicsX11::Impl::RunMenu(PopupMenu* menu, const Rect& rect) {
   auto open = [&](PopupMenu* m, int x, int y, bool submenuOf, const Level* parentLevel, int parentItem) {
     auto level = std::make_unique<Level>();
     level->menu = m;
-    {
-      std::lock_guard<std::recursive_mutex> draw(x11::DrawLock());
-      level->layout = windowviews::LayoutMenu(*m);
-    }
+    level->layout = windowviews::LayoutMenu(*m);
     windowlogic::MenuPlace p;
     if (submenuOf && parentLevel) {
       const Rect& item = parentLevel->layout.items[static_cast<size_t>(parentItem)];

@@ -127,7 +127,9 @@ struct ParamDispatch {
     q.mPool.ApplyVoiceMode();
     q.UpdateOutputGain();
     q.GetParam(ParamIndex::kVoices)->formatter = on ? FormatUnison : FormatVoices;
-    RedrawControl(q, ParamIndex::kVoices);
+    // The voice display's value ("Voices") stays the same, but its digits
+    // now show (or drop) the unison count.
+    q.RedrawVoiceDisplay();
     return false;
   }
 
@@ -157,8 +159,14 @@ struct ParamDispatch {
     const bool on = On(c.x);
     c.q.mLfoSync[c.block] = on;
     const int rate = ParamIndex::kLfoRate1 + ParamIndex::kLfoStride * c.block;
-    c.q.GetParam(rate)->formatter = on ? FormatLfoSync : nullptr;
-    RedrawControl(c.q, rate);
+    // Only a display that changed needs its control redrawn (a bank load
+    // passes here for every program).
+    IPlugParam* p = c.q.GetParam(rate);
+    const ParamFormatter display = on ? FormatLfoSync : nullptr;
+    if (p->formatter != display) {
+      p->formatter = display;
+      RedrawControl(c.q, rate);
+    }
     return true;
   }
 

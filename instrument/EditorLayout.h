@@ -116,9 +116,12 @@ constexpr int kPartKnob[3] = {32, 48, 64};
 // Inner rects of the program display (row 1 is their union).
 constexpr LayoutRect kProgramNumberRect{882, 137, 906, 151};
 constexpr LayoutRect kProgramNameRect{856, 110, 1048, 124};
-// The version text, right-aligned, ending at x = 1020.
+// The version text, right-aligned, ending at x = 1020: the instrument's
+// version (2.0.4, the version the host is told) and the build number. Every
+// library of a release shows the same text.
 constexpr LayoutRect kVersionTextRect{944, 16, 1020, 32};
-constexpr const char* kVersionTextFormat = "v 2.0.4.%d";
+constexpr int kBuildNumber = 1;
+constexpr const char* kVersionText = "v 2.0.4.1";
 // A wave display draws its label in (L, T + 4, R, T + 12) and its curves
 // within T + 17 .. T + 60.
 constexpr int kWaveLabelTop = 4;

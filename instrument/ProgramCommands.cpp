@@ -5,6 +5,7 @@
 #include "IGraphics.h"
 #include "ParamTable.h"
 #include "Quarvi.h"
+#include "UpdateCheck.h"
 
 namespace {
 
@@ -284,6 +285,7 @@ void RunUtilityCommand(Quarvi* q, IGraphics* editor, int command) {
     case kCmdSaveConfiguration: SaveConfiguration(q, editor); break;
     case kCmdMidiThru: q->ToggleMidiThru(); break;
     case kCmdIgnoreProgramChange: q->ToggleIgnoreProgramChange(); break;
+    case kCmdCheckForUpdate: CheckForUpdate(editor); break;  // the boxes said it all
     default: break;  // separators, submenu entries, unknown numbers
   }
 }

@@ -18,7 +18,7 @@ Quarvi::Quarvi(audioMasterCallback host)
   // The editor exists for the whole life of the instance, whether or not its
   // window is ever opened; it is built before the bank loads, so the values
   // it starts from (and returns to on a double-click) are the defaults.
-  AttachEditor(CreatePlatformGraphics(this));
+  InstallEditor(CreatePlatformGraphics(this));
   // Ready to play at the default rate and block size (44.1 kHz, 1024) before
   // any host request: a host need not set either before processing.
   ResetProcessing();
@@ -31,8 +31,6 @@ Quarvi::~Quarvi() {
   // still whole (its window closes with it).
   DestroyEditor();
 }
-
-void Quarvi::EditorIdle() {}
 
 // Any thread: a host program change or chunk arrives here too.
 void Quarvi::RefreshParamControls() {

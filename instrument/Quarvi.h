@@ -13,6 +13,7 @@ constexpr int kNumPrograms = 64;
 // parameter table and the state image.
 class IControl;
 class IGraphics;
+class IKSSwitchMidiLearn;
 
 class Quarvi : public Synth {
  public:
@@ -47,13 +48,30 @@ class Quarvi : public Synth {
   // a copy taken under the lock; "Save Configuration" writes All.
   bool WriteMidiSettings(MidiSettings which);
 
+  // The editor (instrument/EditorBuild.cpp). Only while its window is open:
+  // the clip light follows the clip flag, and after a formant change the
+  // Freq and Part knobs follow the formant types and the formant displays
+  // redraw.
   void EditorIdle() override;
+  // Builds the editor's layout into a new, empty editor, attaches it (in
+  // place of the current one, which is destroyed) and keeps the controls the
+  // instrument drives. The constructor installs the platform's editor;
+  // pictures and tests install a headless one. An editor installed after
+  // construction starts from the current values (a double-click on a
+  // control returns to them).
+  void InstallEditor(IGraphics* editor);
+  // Attaching an editor of any other kind forgets the controls of the
+  // installed one: a replaced editor's controls are gone.
+  void AttachEditor(IGraphics* editor) override;
   // Pushes every value to the editor's controls and redraws the program
   // display, whose number and name no parameter carries.
   void RefreshParamControls() override;
   // The control that shows the current program's number and name (kept by
   // the editor layout; not owned).
   void SetProgramDisplay(IControl* display) { mProgramDisplay.store(display, std::memory_order_relaxed); }
+  // Redraws the voice display, whose digits follow "Unison" as well as
+  // "Voices". Any thread (it only marks the control).
+  void RedrawVoiceDisplay();
 
   // The utility menu's commands 0..21 (program, bank, configuration and
   // online commands; instrument/ProgramCommands.cpp), run on the editor's
@@ -97,9 +115,31 @@ class Quarvi : public Synth {
   void ApplyMappedController(int controller, int value);
   void UpdateOutputGain() { mOutputGain = mVolume * mPool.unisonCompensation; }
 
+  // The controls the instrument drives itself, out of the editor's control
+  // list (not owned). Set once the layout is attached; cleared when another
+  // editor is attached.
+  struct EditorHandles {
+    IControl* programDisplay = nullptr;
+    IKSSwitchMidiLearn* learnSwitch = nullptr;
+    IControl* clipLed = nullptr;
+    IControl* voiceDisplay = nullptr;
+    IControl* waveDisplay[3] = {nullptr, nullptr, nullptr};
+    IControl* freqKnob[3] = {nullptr, nullptr, nullptr};
+    IControl* partKnob[3] = {nullptr, nullptr, nullptr};
+  };
+  // Builds the layout into a new, empty editor (EditorLayout.h).
+  EditorHandles BuildEditor(IGraphics* editor);
+  // Config::onLearnFinished: the learn switch goes back to idle.
+  void ResetLearnSwitch();
+
   VoicePool mPool;
   DispatchMemory mDispatch;
+  // The controls the editor's thread drives (idle hook, learn switch reset
+  // under the lock).
+  EditorHandles mEditorHandles;
+  // The two that any thread may redraw.
   std::atomic<IControl*> mProgramDisplay{nullptr};
+  std::atomic<IControl*> mVoiceDisplay{nullptr};
   double mEngineSampleRate = 0.0;
   double mVolume = 1.0;
   double mOutputGain = 1.0;

@@ -14,7 +14,7 @@ PACKAGES=(
   # every processor (tests/engine/EmulatedAvx512.cpp)
   libsimde-dev
   libbenchmark-dev
-  libpng-dev zlib1g-dev libsndfile1-dev
+  libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
   libcairo2-dev libfreetype-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
   valgrind
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64

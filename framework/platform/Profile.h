@@ -6,7 +6,8 @@
 // Profile-string (INI file) services: keys in named sections, values as text.
 // On Windows text comes out as UTF-8 and goes in as UTF-8 or, when not valid
 // UTF-8, in the ANSI code page, while the file itself stays in the ANSI code
-// page; on POSIX everything is bytes.
+// page (a value the code page cannot hold is kept as its UTF-8 bytes); on
+// POSIX everything is bytes.
 // Section and key names are compared without regard to case (ASCII). Windows
 // uses the system's private-profile functions; POSIX has an implementation of
 // its own with the same observable behaviour (ProfileDoc.h) whose every write

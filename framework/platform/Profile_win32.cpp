@@ -9,6 +9,12 @@
 // file that has no Unicode signature in the system's ANSI code page, so the
 // file is the same as with the ANSI functions while the settings path itself
 // may hold any character.
+//
+// A value the ANSI code page cannot hold (a bank path with "Ω" on a Western
+// system) would be written with question marks and lost. Such a value is
+// kept as its UTF-8 bytes instead, and a value read back whose bytes are
+// UTF-8 beyond ASCII is taken as UTF-8. Values the code page can hold are
+// written as before, so older files and other readers see no change.
 
 namespace {
 
@@ -36,6 +42,55 @@ std::string Narrow(const wchar_t* w, int len) {
   std::string s(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w, len, &s[0], n, nullptr, nullptr);
   return s;
+}
+
+// The text in the ANSI code page, when every character has a place there.
+bool ToAnsi(const std::wstring& w, std::string* out) {
+  out->clear();
+  if (w.empty()) return true;
+  BOOL lossy = FALSE;
+  const int len = static_cast<int>(w.size());
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), len, nullptr, 0, nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  out->assign(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), len, &(*out)[0], n, nullptr, &lossy);
+  return !lossy;
+}
+
+std::wstring FromAnsi(const std::string& bytes) {
+  if (bytes.empty()) return std::wstring();
+  const int len = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring w(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, &w[0], n);
+  return w;
+}
+
+bool IsUtf8BeyondAscii(const std::string& bytes) {
+  bool beyond = false;
+  for (unsigned char c : bytes) beyond = beyond || c >= 0x80;
+  return beyond && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                       static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+// What the wide function is given so that the file receives the value: the
+// text itself when the code page holds it, otherwise the UTF-8 bytes spelt
+// as code page characters (which the function turns back into those bytes).
+std::wstring ValueForFile(const char* value) {
+  const std::wstring w = Widen(value);
+  std::string ansi;
+  if (ToAnsi(w, &ansi)) return w;
+  const std::string utf8 = Narrow(w.data(), static_cast<int>(w.size()));
+  return FromAnsi(utf8);
+}
+
+// The value as read: UTF-8 bytes kept by ValueForFile come back as they
+// were; anything else is the text the file holds.
+std::string ValueFromFile(const wchar_t* w, int len) {
+  std::string bytes;
+  if (ToAnsi(std::wstring(w, static_cast<size_t>(len)), &bytes) && IsUtf8BeyondAscii(bytes)) return bytes;
+  return Narrow(w, len);
 }
 
 // Line breaks would split a value into lines of their own, and '=' in a key
@@ -70,13 +125,13 @@ int ReadProfileValue(const std::string& file, const char* section, const char* k
   DWORD n = GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), wdef.c_str(),
                                      buffer.data(), static_cast<DWORD>(capacity),
                                      Widen(file.c_str()).c_str());
-  return CopyOut(Narrow(buffer.data(), static_cast<int>(n)), out, capacity);
+  return CopyOut(ValueFromFile(buffer.data(), static_cast<int>(n)), out, capacity);
 }
 
 bool WriteProfileValue(const std::string& file, const char* section, const char* key,
                        const char* value) {
   if (!section || !key || !Storable(key, value)) return false;
-  std::wstring wvalue = Widen(value);
+  std::wstring wvalue = ValueForFile(value);
   return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
                                     value ? wvalue.c_str() : nullptr,
                                     Widen(file.c_str()).c_str()) != 0;

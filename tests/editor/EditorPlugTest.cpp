@@ -7,6 +7,7 @@
 
 #include "../instrument/InstrumentFixture.h"
 #include "EditorTestSupport.h"
+#include "EditorLayout.h"
 #include "ParamTable.h"
 
 using editor_test::RecordingControl;
@@ -126,6 +127,42 @@ TEST(VSTEditorConcurrency, AutomationAndProgramChangesWhileTheEditorDraws) {
   for (int i = 0; i < q.NParams(); ++i) {
     EXPECT_EQ(editor.GetControl(i)->GetValue(), q.GetParam(i)->ToNormalized()) << i;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Instances made, drawn and destroyed on several threads at once share one
+// decode of every image and one font per style: the process-wide caches are
+// locked, and so is drawing text with a shared font.
+TEST(VSTEditorCaches, InstancesOnSeveralThreadsShareImagesAndFonts) {
+  const int loadsBefore = EditorCaches::BitmapLoads();
+  constexpr int kThreads = 3;
+  std::vector<std::vector<LICE_IBitmap*>> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &seen] {
+      for (int round = 0; round < 4; ++round) {
+        Instrument ins;
+        IGraphics* g = ins.q->GetGUI();
+        for (const LayoutImage& image : kEditorImages) {
+          const BitmapStrip s = g->LoadBitmapStrip(image.id, image.name, image.frames);
+          if (round == 0) seen[t].push_back(s.bitmap);
+        }
+        g->PrepareDraw();
+        TextStyle style("Arial", 15, Color(160, 255, 255, 255));
+        for (int i = 0; i < 20; ++i) {
+          Rect r(0, 0, 200, 20);
+          g->DrawTextInRect(&style, i % 2 ? "Pad: Outer Sphere" : "\xCE\xA9 Bass 07", &r);
+        }
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int t = 1; t < kThreads; ++t) EXPECT_EQ(seen[t], seen[0]);
+  for (LICE_IBitmap* b : seen[0]) EXPECT_NE(b, nullptr);
+  EXPECT_LE(EditorCaches::BitmapLoads() - loadsBefore, 17);
 }
 
 }  // namespace

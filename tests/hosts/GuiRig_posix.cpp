@@ -14,13 +14,17 @@
 // reopen ten times, two instances, bad parents and no display, keys to the
 // host, the host destroying its window first, the picture against the
 // headless drawing of the same state (PICTURES-dll.png, PICTURES-host.png).
+// The headless pictures come from a second instance made in this process
+// and given the library instance's bank.
 // Part 2 links the editor in: a test layout whose every picture is
 // compared with the same layout drawn by the headless editor; drags, wheel,
 // double-click, keys, the entry box, drawn menus, zenity and the drawn
 // fallback box, file and colour dialogs, services, the idle clock
-// (PICTURES.png). Part 3 drives the instrument's own controls: a knob, a
+// (PICTURES.png). Part 3 plays the library's editor as a user: a knob, a
 // button, the program arrows, the utility menu and a command answered in
-// zenity, renaming the program (PICTURES-instrument.png).
+// zenity, renaming the program, each step's window compared with the
+// headless picture (PICTURES-instrument.png; PICTURES-screen.png: the host
+// window with the utility menu open).
 //
 // Each check prints "ok: ..." or "FAILED: ..."; the last line is
 // "N passed, N failed".
@@ -56,6 +60,7 @@
 #include "IGraphicsX11.h"
 #include "IKSControls.h"
 #include "IPlugVST.h"
+#include "ParamTable.h"
 #include "Maker.h"
 #include "Quarvi.h"
 #include "WindowViews.h"
@@ -351,23 +356,29 @@ int EditorWindowsOf(Window host) { return static_cast<int>(gui::ChildrenOf(host)
 // ---- part 1: the plug-in library through its entry point -------------------------------------
 
 // The headless picture of an instance's state: a second instance of the
-// instrument in this process, given the library instance's program chunk,
-// its editor drawn without a window (every control into the back buffer,
-// as the headless editor draws).
+// instrument in this process, given the first one's bank (every program,
+// the current one as it is now) and its program number, its editor built into the headless window layer and
+// drawn as quarvi-picture draws it: opened, the host's idle call, the
+// ticks, a full paint.
 gui::Picture HeadlessPictureOf(Plugin& p) {
   gui::Picture pic;
   void* chunk = nullptr;
-  const VstIntPtr size = p.Call(effGetChunk, 1, 0, &chunk);
+  const VstIntPtr size = p.Call(effGetChunk, 0, 0, &chunk);
   std::string bytes(static_cast<const char*>(chunk), chunk && size > 0 ? static_cast<size_t>(size) : 0);
+  const VstIntPtr program = p.Call(effGetProgram);
   OnUi([&] {
     IPlugVST* ref = CreateInstrument(HostCallback);
     AEffect* e = ref->GetAEffect();
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-    if (!bytes.empty()) e->dispatcher(e, effSetChunk, 1, static_cast<VstIntPtr>(bytes.size()), &bytes[0], 0.0f);
-    IGraphics* g = ref->GetGUI();
-    g->PrepareDraw();
-    g->SetAllControlsDirty();
-    g->DrawDirty(Rect(0, 0, g->Width(), g->Height()));
+    auto* g = new IGraphicsHeadless(ref);
+    static_cast<Quarvi*>(ref)->InstallEditor(g);
+    if (!bytes.empty()) e->dispatcher(e, effSetChunk, 0, static_cast<VstIntPtr>(bytes.size()), &bytes[0], 0.0f);
+    e->dispatcher(e, effSetProgram, 0, program, nullptr, 0.0f);
+    g->OpenWindow(nullptr);
+    e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
+    for (int tick = 0; tick < 4 && g->Tick(); ++tick) {
+    }
+    g->DrawAll();
     pic = gui::FromBitmap(g->BackBuffer(), g->Width(), g->Height());
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
   });
@@ -1146,58 +1157,20 @@ void RunTestLayout(const std::string& pictures) {
 }
 
 
-// ---- part 3: the instrument's own controls -----------------------------------------------------
+// ---- part 3: the library's editor played by a user ------------------------------------------
 
-Rect ToRect(const LayoutRect& r) { return Rect(r.L, r.T, r.R, r.B); }
-
-// The rows of the layout table this part drives: the background, the
-// program display, both arrows, the utility menu, the first knob and the
-// first button.
-struct InstrumentRows {
-  int knob = -1, button = -1;
-};
-InstrumentRows FindRows() {
-  InstrumentRows rows;
-  for (int i = 0; i < kEditorControlCount; ++i) {
-    if (kEditorControls[i].kind == LayoutKind::Knob && rows.knob < 0) rows.knob = i;
-    if (kEditorControls[i].kind == LayoutKind::ButtonKick && rows.button < 0) rows.button = i;
-  }
-  return rows;
-}
-
-// Until the instrument builds its editor from the layout table itself, the
-// rows this part needs are built here, from the same table.
-void BuildInstrumentControls(IGraphics* g, Quarvi* q) {
-  if (g->NControls() > 0) return;
-  auto strip = [g](int id) {
-    const LayoutImage* image = FindEditorImage(id);
-    return g->LoadBitmapStrip(id, image->name, image->frames);
-  };
-  const InstrumentRows rows = FindRows();
+// The rows of the layout table this part clicks.
+int RowOf(LayoutKind kind, int param) {
   for (int i = 0; i < kEditorControlCount; ++i) {
     const LayoutControl& c = kEditorControls[i];
-    switch (c.kind) {
-      case LayoutKind::Background: g->SetBackground(c.image, FindEditorImage(c.image)->name); break;
-      case LayoutKind::PresetMenu:
-        g->AddControl(new IKSPresetMenu(q, ToRect(kProgramNumberRect), ToRect(kProgramNameRect)));
-        break;
-      case LayoutKind::UtilityKick:
-        g->AddControl(new IKSUtilityKick(q, c.rect.L, c.rect.T, c.param, strip(c.image)));
-        break;
-      case LayoutKind::OptionMenu: g->AddControl(new IKSOptionMenu(q)); break;
-      default:
-        if (i == rows.knob) g->AddControl(new IKSKnobControl(q, c.rect.L, c.rect.T, strip(c.image), c.param, c.reverse));
-        if (i == rows.button) {
-          g->AddControl(new IKSButtonKick(q, c.rect.L, c.rect.T, c.param, strip(c.image), strip(c.image2)));
-        }
-        break;
-    }
+    if (c.kind == kind && (param == LayoutCommand::kNone || c.param == param) && !c.startsHidden) return i;
   }
-  // Every control shows the instance's values.
-  for (int i = 0; i < q->NParams(); ++i) g->SetControlsFromParam(i, q->GetParam(i)->ToNormalized(), true);
+  return -1;
 }
+std::pair<int, int> CenterOf(const LayoutRect& r) { return {(r.L + r.R) / 2, (r.T + r.B) / 2}; }
 
-// The utility menu as IKSOptionMenu builds it for a fresh instance.
+// The utility menu as IKSOptionMenu builds it for an instance without a
+// copied program or a startup bank.
 std::unique_ptr<PopupMenu> UtilityMenu() {
   auto m = std::make_unique<PopupMenu>();
   const int none = PopupMenuItem::kNoFlags, off = PopupMenuItem::kDisabled;
@@ -1222,119 +1195,124 @@ std::unique_ptr<PopupMenu> UtilityMenu() {
   return m;
 }
 
-void RunInstrument(const std::string& pictures) {
-  std::printf("-- the instrument's controls in-process\n");
+// A picture of the screen around some windows (a host window and the menus
+// open over it).
+gui::Picture ScreenAround(const std::vector<Window>& windows, int margin) {
+  int x0 = 1 << 30, y0 = 1 << 30, x1 = -(1 << 30), y1 = -(1 << 30);
+  for (Window w : windows) {
+    const gui::Box b = gui::ScreenBox(w);
+    x0 = std::min(x0, b.x - margin);
+    y0 = std::min(y0, b.y - margin);
+    x1 = std::max(x1, b.x + b.w + margin);
+    y1 = std::max(y1, b.y + b.h + margin);
+  }
+  const gui::Picture screen = gui::Capture(gui::Root());
+  x0 = std::max(0, x0);
+  y0 = std::max(0, y0);
+  gui::Picture p;
+  p.width = std::min(screen.width, x1) - x0;
+  p.height = std::min(screen.height, y1) - y0;
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) p.pixels.push_back(screen.At(x0 + x, y0 + y));
+  }
+  return p;
+}
+
+void RunInstrument(const std::string& path, const std::string& pictures) {
+  std::printf("-- the library's editor played by a user\n");
+  void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  auto entry = lib ? reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(lib, "VSTPluginMain")) : nullptr;
+  if (!entry) return;
   Plugin p;
-  Quarvi* q = nullptr;
-  OnUi([&] {
-    IPlugVST* plug = CreateInstrument(HostCallback);
-    q = static_cast<Quarvi*>(plug);
-    p.effect = plug->GetAEffect();
-    BuildInstrumentControls(plug->GetGUI(), q);
-  });
+  OnUi([&] { p.effect = entry(HostCallback); });
   p.Call(effOpen);
-  // The reference: a second instance given the first one's bank, its
-  // controls drawn without a window.
-  auto reference = [&]() {
-    gui::Picture pic;
-    void* chunk = nullptr;
-    const VstIntPtr size = p.Call(effGetChunk, 0, 0, &chunk);
-    std::string bytes(static_cast<const char*>(chunk), chunk && size > 0 ? static_cast<size_t>(size) : 0);
-    OnUi([&] {
-      IPlugVST* ref = CreateInstrument(HostCallback);
-      AEffect* e = ref->GetAEffect();
-      e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
-      e->dispatcher(e, effSetChunk, 0, static_cast<VstIntPtr>(bytes.size()), &bytes[0], 0.0f);
-      IGraphics* g = ref->GetGUI();
-      BuildInstrumentControls(g, static_cast<Quarvi*>(ref));
-      g->PrepareDraw();
-      g->SetAllControlsDirty();
-      g->DrawDirty(Rect(0, 0, g->Width(), g->Height()));
-      pic = gui::FromBitmap(g->BackBuffer(), g->Width(), g->Height());
-      e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    });
-    return pic;
-  };
   p.NewHostWindow(10, 10);
   Check(p.OpenEditor(), "effEditOpen");
   const Window editor = p.Editor();
   if (!editor) return;
-  std::string why;
-  CheckShows(editor, reference(), "the instrument's controls, as the headless drawing shows them");
+  CheckShows(editor, HeadlessPictureOf(p), "the full editor, as the headless window layer draws it");
 
-  const InstrumentRows rows = FindRows();
-  const LayoutControl& knob = kEditorControls[rows.knob];
-  const LayoutControl& button = kEditorControls[rows.button];
-  const int kx = (knob.rect.L + knob.rect.R) / 2, ky = (knob.rect.T + knob.rect.B) / 2;
+  // A knob: dragged, then a wheel notch.
+  const int volume = FindParamIndex("Volume");
+  const LayoutControl& knob = kEditorControls[RowOf(LayoutKind::Knob, volume)];
+  const auto k = CenterOf(knob.rect);
   size_t mark = Mark();
-  auto a0 = At(editor, kx, ky), a1 = At(editor, kx, ky - 20);
+  auto a0 = At(editor, k.first, k.second), a1 = At(editor, k.first, k.second - 20);
   gui::Drag(a0.first, a0.second, a1.first, a1.second, 5, false);
-  gui::WaitFor([&] { return Logged(mark, Format("end %d", knob.param)); });
-  Check(IsGesture(Since(mark, {"begin", "automate", "end"}), knob.param),
-        "a knob dragged up sends begin, automate... and end: " + Join(Since(mark, {"begin", "automate", "end"})));
+  gui::WaitFor([&] { return Logged(mark, Format("end %d", volume)); });
+  Check(IsGesture(Since(mark, {"begin", "automate", "end"}), volume),
+        "the Volume knob dragged up sends begin, automate... and end: " + Join(Since(mark, {"begin", "automate", "end"})));
   mark = Mark();
   gui::Wheel(a1.first, a1.second, 4);
-  CheckSoon([&] { return !Since(mark, {Format("automate %d ", knob.param)}).empty(); },
-            [&] { return "a wheel notch on the knob automates it: " + Join(Since(mark)); });
-  CheckShows(editor, reference(), "the knob shows its new value");
+  CheckSoon([&] { return !Since(mark, {Format("automate %d ", volume)}).empty(); },
+            [&] { return "a wheel notch on it automates it: " + Join(Since(mark)); });
+  CheckShows(editor, HeadlessPictureOf(p), "the knob shows its new value");
 
+  // A button: the host records new, old, new.
+  const LayoutControl& button = kEditorControls[RowOf(LayoutKind::ButtonKick, LayoutCommand::kNone)];
   mark = Mark();
-  ClickIn(editor, (button.rect.L + button.rect.R) / 2, (button.rect.T + button.rect.B) / 2);
+  const auto b = CenterOf(button.rect);
+  ClickIn(editor, b.first, b.second);
   const std::string bp = Format("automate %d ", button.param);
-  // new, old, new: the press writes the new value, the release the old and the new one again.
   CheckSoon([&] {
               const std::vector<std::string> w = Since(mark, {bp});
               return w.size() == 3 && w[0] == w[2] && w[0] != w[1];
             },
             [&] { return "a button click writes new, old, new to the host: " + Join(Since(mark, {bp})); });
-  CheckShows(editor, reference(), "the button shows it is on");
+  CheckShows(editor, HeadlessPictureOf(p), "the button shows its new state");
 
-  const LayoutControl& next = kEditorControls[LayoutIndex::kNextProgram];
-  const LayoutControl& prev = kEditorControls[LayoutIndex::kPreviousProgram];
-  ClickIn(editor, next.rect.L + 4, next.rect.T + 4);
+  // The program arrows.
+  const auto next = CenterOf(kEditorControls[LayoutIndex::kNextProgram].rect);
+  const auto prev = CenterOf(kEditorControls[LayoutIndex::kPreviousProgram].rect);
+  ClickIn(editor, next.first, next.second);
   Check(gui::WaitFor([&] { return p.Call(effGetProgram) == 1; }), "the next-program arrow selects program 1");
-  CheckShows(editor, reference(), "... and the program display shows it");
-  ClickIn(editor, prev.rect.L + 4, prev.rect.T + 4);
+  CheckShows(editor, HeadlessPictureOf(p), "... and the editor shows program 1");
+  ClickIn(editor, prev.first, prev.second);
   Check(gui::WaitFor([&] { return p.Call(effGetProgram) == 0; }), "the previous-program arrow goes back to 0");
 
-  // The utility menu: read, and a command that asks in zenity.
-  const LayoutControl& util = kEditorControls[LayoutIndex::kUtilityMenu];
-  ClickIn(editor, (util.rect.L + util.rect.R) / 2, (util.rect.T + util.rect.B) / 2);
+  // The utility menu: read, then a command that asks in zenity.
+  const auto util = CenterOf(kEditorControls[LayoutIndex::kUtilityMenu].rect);
+  ClickIn(editor, util.first, util.second);
   std::vector<Window> menus;
   gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
   const std::unique_ptr<PopupMenu> utility = UtilityMenu();
-  const bool ok = !menus.empty() && Shows(menus[0], MenuPicture(*utility, -1), &why);
-  Check(ok, "the utility menu shows its items: " + why);
-  if (!menus.empty()) gui::WritePicture(gui::Capture(menus[0]), pictures + "-menu.png");
-  for (int i = 0; i < 3; ++i) gui::Key(XK_Down);
+  if (!menus.empty()) CheckShows(menus[0], MenuPicture(*utility, -1), "the utility menu shows its items");
+  else Check(false, "the utility menu opens");
+  for (int i = 0; i < 3; ++i) gui::Key(XK_Down);  // Copy, Paste (grayed), Init
+  gui::SleepMs(100);
+  std::vector<Window> shown = Menus();
+  shown.push_back(p.host);
+  gui::WritePicture(ScreenAround(shown, 10), pictures + "-screen.png");
   gui::Key(XK_Return);
   const Window z = WaitForZenity("Initialize Program");
-  Check(z && gui::TransientFor(z) == p.host, "\"Init Program\" asks in zenity, over the host's window");
+  Check(z && gui::TransientFor(z) == p.host, "\"Init Program\" asks in zenity, transient for the host's window");
   if (z) {
     gui::Focus(z);
     gui::Key(XK_Return);
   }
   char name[256] = {0};
-  Check(gui::WaitFor([&] {
-          p.Call(effGetProgramName, 0, 0, name);
-          return std::string(name) == "Init";
-        }, 5000),
-        std::string("answered Yes, the program is initialised: \"") + name + "\"");
+  bool ok = gui::WaitFor([&] {
+    p.Call(effGetProgramName, 0, 0, name);
+    return std::string(name) == "Init";
+  }, 5000);
+  Check(ok, std::string("answered Yes, the program is initialised: \"") + name + "\"");
+  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the initialised program");
 
   // Renaming the program in the entry box.
   ClickIn(editor, kProgramNameRect.L + 20, (kProgramNameRect.T + kProgramNameRect.B) / 2);
   gui::WaitFor([&] { return gui::ChildrenOf(editor).size() == 1; });
-  gui::Type("B\xC3\xA4sse");
+  gui::Type("B\xC3\xA4sse \xCE\xA9");
   gui::Key(XK_Return);
-  Check(gui::WaitFor([&] {
-          p.Call(effGetProgramName, 0, 0, name);
-          return std::string(name) == "B\xC3\xA4sse";
-        }),
-        std::string("the program renamed in the entry box: \"") + name + "\"");
-  CheckShows(editor, reference(), "the editor shows the new name as the headless drawing does");
+  ok = gui::WaitFor([&] {
+    p.Call(effGetProgramName, 0, 0, name);
+    return std::string(name) == "B\xC3\xA4sse \xCE\xA9";
+  });
+  Check(ok, std::string("the program renamed in the entry box: \"") + name + "\"");
+  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the new name");
   gui::WritePicture(gui::Capture(editor), pictures + "-instrument.png");
   p.Close();
   p.DestroyHostWindow();
+  OnUi([&] { dlclose(lib); });
 }
 
 // A folder with a bank file whose name is not ASCII, for the file dialogs.
@@ -1372,7 +1350,7 @@ int main(int argc, char** argv) {
   std::thread user([&] {
     RunLibrary(library, pictures);
     RunTestLayout(pictures);
-    RunInstrument(pictures);
+    RunInstrument(library, pictures);
     gQuit = true;
     const char c = 0;
     (void)!write(gWake[1], &c, 1);

@@ -226,6 +226,10 @@ bool WritePng(const std::string& path, const Pixels& p, bool alpha, std::string*
   }
   png_init_io(png, f);
   png_set_compression_level(png, 9);
+  // No Average or Paeth rows: they cost the plug-in about 1.6 times as much
+  // to decode (the first instance of a process decodes every image), for
+  // files no smaller.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_UP);
   png_set_IHDR(png, info, p.width, p.height, 8, alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);

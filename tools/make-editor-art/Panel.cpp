@@ -170,7 +170,8 @@ void Panel::Header() {
   DrawText(cr_, Face::SansBold, 30, "Quarvi", 64, 40, Align::Left, C8(236, 240, 244), 1.0, 0.5);
   const double w = TextWidth(cr_, Face::SansBold, 30, "Quarvi", 0.5);
   DrawText(cr_, Face::SansBold, 9.5, "FORMANT SYNTHESIZER", 64 + w + 14, 39, Align::Left, Palette::kLabel, 1.0, 2.2);
-  DrawText(cr_, Face::Sans, 11, "Kestrel Sound Music", 930, 28, Align::Right, C8(150, 158, 168), 1.0, 0.6);
+  // On the baseline of the version text the editor draws to its right.
+  DrawText(cr_, Face::Sans, 11, "Kestrel Sound Music", 930, 27, Align::Right, C8(150, 158, 168), 1.0, 0.6);
   cairo_rectangle(cr_, 20, 52, kEditorWidth - 36, 1);
   SetColor(cr_, C8(0, 0, 0), 0.45);
   cairo_fill(cr_);

@@ -188,7 +188,7 @@ Pixels PaintPreview(const std::vector<Pixels>& images) {
         ControlText(cr, Face::Sans, 15, kFactoryProgramNames[0], kProgramNameRect, Align::Centre, 160);
         break;
       case LayoutKind::VersionText:
-        ControlText(cr, Face::Sans, 14, "v 2.0.4.1", r, Align::Right, 64);
+        ControlText(cr, Face::Sans, 14, kVersionText, r, Align::Right, 64);
         break;
       case LayoutKind::WaveDisplay:
         for (int k = 0; k < 3; ++k)

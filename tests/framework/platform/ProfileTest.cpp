@@ -128,6 +128,13 @@ TEST_F(ProfileFile, NonAsciiPathsAndValues) {
   const std::string value = "J\xC3\xBCrgen's B\xC3\xA4nke";
   ASSERT_TRUE(WriteProfileValue(f, "Startup Bank", "File", value.c_str()));
   EXPECT_EQ(Read(f, "Startup Bank", "File"), value);
+  // Letters no Western code page has (a Greek capital, a Japanese word) must
+  // come back too: a startup bank or program folder named with them would
+  // otherwise be lost.
+  for (const char* v : {"C:\\B\xC3\xA4sse \xCE\xA9.fxb", "\xE9\x9F\xB3\xE8\x89\xB2 bank", "plain"}) {
+    ASSERT_TRUE(WriteProfileValue(f, "Global", "Path to Program Files", v));
+    EXPECT_EQ(Read(f, "Global", "Path to Program Files"), v);
+  }
 }
 
 }  // namespace
