@@ -68,6 +68,10 @@ struct IGraphicsX11::Impl {
   int loopDepth = 0;             // the idle pump and nested loops running now
   bool closeDisplayLater = false;  // the window closed inside a loop: the display goes when it unwinds
 
+  // The window as other threads may ask for it (IsWindowOpen from the
+  // plug-in's idle hook, under the instance lock, never under xLock).
+  std::atomic<unsigned long> published{0};
+
   Display* dpy = nullptr;
   int screen = 0;
   Window root = 0, parent = 0, wnd = 0;
@@ -78,8 +82,8 @@ struct IGraphicsX11::Impl {
   bool directPixels = false;  // the visual's pixels are the drawing layer's (0x00RRGGBB, 32 bits, LSB first)
   int bitsPerPixel = 32;
 
-  Atom aClipboard = 0, aUtf8String = 0, aString = 0, aTransfer = 0, aWmState = 0, aWmName = 0,
-       aNetWmName = 0, aNetWmWindowType = 0, aNetWmTypeMenu = 0, aIncr = 0;
+  Atom aClipboard = 0, aUtf8String = 0, aString = 0, aTransfer = 0, aWmState = 0, aNetWmWindowType = 0,
+       aNetWmTypeMenu = 0, aIncr = 0;
 
   // Presentation through MIT-SHM: one image of the editor's size.
   bool shm = false;

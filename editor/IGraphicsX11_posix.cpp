@@ -238,27 +238,25 @@ bool IGraphicsX11::Impl::Open(Window parentWnd, int x, int y) {
   }
   parent = parentWnd;
 
-  const char* names[] = {"CLIPBOARD",    "UTF8_STRING",         "STRING",
-                         "QUARVI_CLIP",  "WM_STATE",            "WM_NAME",
-                         "_NET_WM_NAME", "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_POPUP_MENU",
-                         "INCR"};
-  Atom atoms[10];
-  XInternAtoms(dpy, const_cast<char**>(names), 10, False, atoms);
+  const char* names[] = {"CLIPBOARD", "UTF8_STRING",         "STRING",
+                         "QUARVI_CLIP", "WM_STATE",           "_NET_WM_WINDOW_TYPE",
+                         "_NET_WM_WINDOW_TYPE_POPUP_MENU", "INCR"};
+  Atom atoms[8];
+  XInternAtoms(dpy, const_cast<char**>(names), 8, False, atoms);
   aClipboard = atoms[0];
   aUtf8String = atoms[1];
   aString = atoms[2];
   aTransfer = atoms[3];
   aWmState = atoms[4];
-  aWmName = atoms[5];
-  aNetWmName = atoms[6];
-  aNetWmWindowType = atoms[7];
-  aNetWmTypeMenu = atoms[8];
-  aIncr = atoms[9];
+  aNetWmWindowType = atoms[5];
+  aNetWmTypeMenu = atoms[6];
+  aIncr = atoms[7];
 
   ReadDesktopSettings();
   SetUpPresentation();
   im = XOpenIM(dpy, nullptr, nullptr, nullptr);
   XMapWindow(dpy, wnd);
+  published = wnd;
   XFlush(dpy);
   clock.Reset();
   cycles = 0;
@@ -370,6 +368,7 @@ void IGraphicsX11::Impl::DestroyWindowNow() {
     XDestroyWindow(dpy, wnd);
     XFlush(dpy);
     wnd = 0;
+    published = 0;
     --gWindowCount;
   }
   captured = false;
@@ -386,6 +385,7 @@ void IGraphicsX11::Impl::ForgetWindow() {
   entryState = kEntryNone;
   if (wnd) --gWindowCount;
   wnd = 0;
+  published = 0;
   captured = false;
   invalid = Rect();
   g->ReleaseMouseCapture();
@@ -426,10 +426,9 @@ void IGraphicsX11::Impl::Pump() {
   ReapStrays();
   if (!dpy) return;
   ++loopDepth;
-  if (Alive()) {
-    DrainEvents(false);
-    RunCycle();
-  }
+  // (A window the host destroyed leaves events to be read and dropped.)
+  DrainEvents(!Alive());
+  RunCycle();
   --loopDepth;
   if (loopDepth == 0 && closeDisplayLater) CloseDisplay();
 }
@@ -897,7 +896,11 @@ void* IGraphicsX11::OpenWindow(void* parent) {
   const Window parentWnd = AsWindow(parent);
   if (!parentWnd) return nullptr;
   Impl& m = *mImpl;
+  // A menu or dialog of this editor on another thread ends: its window is
+  // about to be replaced.
+  m.closeRequested = true;
   std::lock_guard<std::recursive_mutex> lock(m.xLock);
+  m.closeRequested = false;
   // Not from inside a menu or a dialog of this editor: their loop still
   // uses the display.
   if (m.loopDepth > 0) return nullptr;
@@ -931,7 +934,7 @@ void IGraphicsX11::CloseWindow() {
   else m.CloseDisplay();
 }
 
-void* IGraphicsX11::WindowHandle() { return AsHandle(mImpl->wnd); }
+void* IGraphicsX11::WindowHandle() { return AsHandle(mImpl->published.load()); }
 
 void IGraphicsX11::IdleHook() {
   Impl& m = *mImpl;

@@ -876,6 +876,10 @@ void RunTestLayout(const std::string& pictures) {
   ok = menus.size() == 2 && Shows(menus[1], MenuPicture(*second, 0), &why);
   Check(ok,
         "Right opens the submenu, numbered \"%02d: \", on its first item: " + why);
+  gui::Key(XK_Left);
+  const bool leftCloses = gui::WaitFor([&] { return Menus().size() == 1; });
+  gui::Key(XK_Right);
+  Check(leftCloses && gui::WaitFor([&] { return Menus().size() == 2; }), "Left closes the submenu, Right opens it again");
   gui::Key(XK_Down);
   gui::Key(XK_Return);
   CheckSoon([&] { return Since(mark, {"menu"}) == std::vector<std::string>{"menu Second 1"}; },
