@@ -476,6 +476,17 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
   a.CloseEditor();
   Check(!gui::Exists(doomed),
         "the host destroyed its window under the editor: idle and effEditClose after it are harmless");
+  // ... also when effEditClose follows at once, with no idle call between.
+  a.NewHostWindow(10, 10);
+  a.OpenEditor();
+  const Window host = a.host;
+  AEffect* ae = a.effect;
+  OnUi([&] {
+    XDestroyWindow(gHostDpy, host);
+    XSync(gHostDpy, False);
+    ae->dispatcher(ae, effEditClose, 0, 0, nullptr, 0.0f);
+  });
+  Check(!gui::Exists(host), "the host's window destroyed and effEditClose right after it: harmless");
   a.NewHostWindow(10, 10);
   ok = a.OpenEditor() && a.Editor() && Shows(a.Editor(), expected, &why);
   Check(ok,
