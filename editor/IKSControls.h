@@ -8,18 +8,14 @@
 // the plug-in (parameter objects, program names, voice counts, settings) is
 // read under the plug-in's lock, which the host's threads hold while they
 // change it; drawing happens after the lock is released.
+#include "EditorLayout.h"
 #include "IControl.h"
 
 class Quarvi;
 
 // Parameter values of controls that run a command instead of editing a
-// parameter.
-namespace EditorCommand {
-constexpr int kPreviousProgram = -117;
-constexpr int kNextProgram = -118;
-constexpr int kUtilityMenu = -120;
-constexpr int kMidiLearn = -121;
-}  // namespace EditorCommand
+// parameter: the layout table's.
+namespace EditorCommand = LayoutCommand;
 
 // The learn switch's two images.
 namespace LearnImage {
