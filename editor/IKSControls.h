@@ -161,10 +161,12 @@ class IKSVoicesControl : public IControl {
 
 // The current program's number ("%02d") and name. A click on the number
 // opens the program menu (four submenus of 16), a click on the name opens a
-// text entry that renames the program.
+// text entry that renames the program. Names are UTF-8; where one is cut
+// (to kNameLength bytes shown and stored, 31 in a menu item), the cut falls
+// between characters.
 class IKSPresetMenu : public IControl {
  public:
-  static constexpr int kNameLength = 27;  // characters shown and accepted
+  static constexpr int kNameLength = 27;  // characters the entry accepts, bytes kept
   IKSPresetMenu(IPlugBase* plug, const Rect& numberRect, const Rect& nameRect);
   ~IKSPresetMenu() override;
   void OnMouseDown(int x, int y, const MouseMods& mods) override;
