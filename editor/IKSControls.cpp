@@ -30,20 +30,6 @@ bool IsPartialNumber(int index) {
 
 double Clamp01(double v) { return v < 0.0 ? 0.0 : (v < 1.0 ? v : 1.0); }
 
-// CopyText for program names, which are UTF-8: when the text has to be cut,
-// the cut goes before the character that would not fit whole. A cut inside
-// a character would leave a broken name behind, in the program and in every
-// file it is saved to.
-void CopyWholeCharacters(char* dst, const char* src, int size) {
-  CopyText(dst, src, size);
-  if (!src || !dst || size <= 0) return;
-  size_t n = std::strlen(dst);
-  // src[n] is the first byte left out; a continuation byte (10xxxxxx) there
-  // means the last character was cut: drop its first bytes as well.
-  while (n > 0 && (static_cast<unsigned char>(src[n]) & 0xC0) == 0x80) --n;
-  dst[n] = '\0';
-}
-
 // The text colour of menus and names on the dark panel.
 const Color kBrightText(192, 255, 255, 255);
 const Color kDimText(96, 255, 255, 255);
@@ -379,7 +365,7 @@ bool IKSPresetMenu::Draw(IGraphics* graphics) {
     const int index = mPlug->GetCurrentPresetIdx();
     std::snprintf(mNumber, sizeof(mNumber), "%02d", index);
     // GetPresetName gives "" for an index outside the program list.
-    CopyWholeCharacters(mName, mPlug->GetPresetName(index), sizeof(mName));
+    CopyText(mName, mPlug->GetPresetName(index), sizeof(mName));
   }
   graphics->DrawTextInRect(&mText, mNumber, &mNumberRect);
   graphics->DrawTextInRect(&mText, mName, &mNameRect);
@@ -411,7 +397,7 @@ void IKSPresetMenu::OnMouseDown(int x, int y, const MouseMods&) {
       for (int i = first; i < first + kPerSubmenu && i < count; ++i) {
         char full[IPlugPreset::kNameSize + 8], text[IPlugParam::kTextSize];  // at most 31 bytes
         std::snprintf(full, sizeof(full), "%02u: %s", static_cast<unsigned>(i), mPlug->GetPresetName(i));
-        CopyWholeCharacters(text, full, sizeof(text));
+        CopyText(text, full, sizeof(text));
         sub->AddItem(text, i == current ? PopupMenuItem::kChecked : PopupMenuItem::kNoFlags);
       }
       char title[32];
@@ -434,7 +420,7 @@ void IKSPresetMenu::OnMouseDown(int x, int y, const MouseMods&) {
 void IKSPresetMenu::OnTextEntered(const char* text) {
   if (!mPlug) return;
   char name[kNameLength + 1];
-  CopyWholeCharacters(name, text, sizeof(name));
+  CopyText(name, text, sizeof(name));
   {
     PlugLock lock(mPlug->Mutex());
     mPlug->ModifyCurrentPreset(name);  // an empty text keeps the old name
