@@ -3,7 +3,10 @@
 //   build/linux/quarvi_draw_bench [--benchmark_repetitions=5]
 #include <benchmark/benchmark.h>
 
+#include "Config.h"
 #include "DrawWork.h"
+#include "IGraphicsHeadless.h"
+#include "Quarvi.h"
 
 namespace {
 
@@ -44,12 +47,31 @@ void BM_KnobRedraw(benchmark::State& state) {
   }
 }
 
+// The whole editor, every control drawn into the back buffer, as the first
+// paint of an opened window does.
+void BM_EditorFullRedraw(benchmark::State& state) {
+  static const ConfigLocations nowhere;  // no settings file is read or made
+  OverrideConfigLocations(&nowhere);
+  Quarvi q(nullptr);
+  auto* editor = new IGraphicsHeadless(&q);
+  q.InstallEditor(editor);
+  editor->OpenWindow(nullptr);
+  const Rect all(0, 0, editor->Width(), editor->Height());
+  for (auto _ : state) {
+    editor->SetAllControlsDirty();
+    editor->DrawDirty(all);
+    benchmark::ClobberMemory();
+  }
+  state.counters["controls"] = editor->NControls();
+}
+
 int Register() {
   for (int i = 0; i < kDrawPathCount; ++i) {
     benchmark::RegisterBenchmark((std::string("Draw/") + kDrawPaths[i].name).c_str(), BM_Draw, i);
   }
   benchmark::RegisterBenchmark("KnobFrame/40x40 copy+alpha", BM_KnobFrame);
   benchmark::RegisterBenchmark("KnobFrame/background+frame", BM_KnobRedraw);
+  benchmark::RegisterBenchmark("Editor/full redraw", BM_EditorFullRedraw)->Unit(benchmark::kMicrosecond);
   return 0;
 }
 const int kRegistered = Register();

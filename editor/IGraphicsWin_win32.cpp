@@ -1,4 +1,5 @@
 #include "IGraphicsWin.h"
+#include "platform/WideText_win32.h"
 
 #include <windows.h>
 #include <windowsx.h>
@@ -31,38 +32,18 @@ int gOpeningFPS = IGraphics::kDefaultFPS;
 // Marks the entry window's user data as ours.
 constexpr LONG_PTR kEntryMarker = static_cast<LONG_PTR>(0xdeadf00bUL);
 
-std::wstring Widen(const char* s) {
-  if (!s || !*s) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s, -1, &w[0], n);
-  w.resize(static_cast<size_t>(n - 1));
-  return w;
-}
-std::wstring Widen(const std::string& s) { return Widen(s.c_str()); }
-
-std::string Narrow(const wchar_t* w) {
-  if (!w || !*w) return std::string();
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
-  s.resize(static_cast<size_t>(n - 1));
-  return s;
-}
 
 std::string ModuleFileName(HMODULE module) {
   std::vector<wchar_t> buf(32768);
   const DWORD n = GetModuleFileNameW(module, buf.data(), static_cast<DWORD>(buf.size()));
   if (n == 0 || n >= buf.size()) return std::string();
-  return Narrow(buf.data());
+  return NarrowToUtf8(buf.data());
 }
 
 std::string ShellFolder(int csidl) {
   wchar_t buf[MAX_PATH] = {0};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buf))) return std::string();
-  return Narrow(buf);
+  return NarrowToUtf8(buf);
 }
 
 MouseMods ModsFrom(WPARAM wParam) {
@@ -96,7 +77,7 @@ HMENU BuildMenu(const PopupMenu& menu, int* nextId) {
   *nextId += menu.NItems();
   for (int i = 0; i < menu.NItems(); ++i) {
     const PopupMenuItem* item = menu.GetItem(i);
-    const std::wstring text = Widen(menu.DisplayText(i));
+    const std::wstring text = WidenUtf8OrAnsi(menu.DisplayText(i));
     if (item->IsSeparator()) {
       AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
     } else if (item->submenu) {
@@ -493,14 +474,14 @@ void IGraphicsWin::ShowValueEntry(IControl* control, const TextStyle& style, con
   if (style.align == TextStyle::kAlignCenter) flags |= ES_CENTER;
   else if (style.align == TextStyle::kAlignFar) flags |= ES_RIGHT;
   else flags |= ES_LEFT;
-  HWND entry = CreateWindowExW(0, L"EDIT", Widen(initialText).c_str(), flags, rect.L, rect.T,
+  HWND entry = CreateWindowExW(0, L"EDIT", WidenUtf8OrAnsi(initialText).c_str(), flags, rect.L, rect.T,
                                rect.W() + 1, rect.H() + 1, static_cast<HWND>(mWnd),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEntryId)),
                                static_cast<HINSTANCE>(mModule), nullptr);
   if (!entry) return;
   HFONT font = CreateFontW(style.size, 0, 0, 0, style.style == TextStyle::kBold ? FW_BOLD : FW_DONTCARE,
                            style.style == TextStyle::kItalic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Widen(style.face).c_str());
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, WidenUtf8OrAnsi(style.face).c_str());
   SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   SendMessageW(entry, EM_LIMITTEXT, static_cast<WPARAM>(control->TextEntryLength()), 0);
   SendMessageW(entry, EM_SETSEL, 0, -1);
@@ -530,7 +511,7 @@ void IGraphicsWin::CloseEntry(bool commit) {
   if (commit) {
     wchar_t buf[32] = {0};  // at most 31 characters are taken
     GetWindowTextW(entry, buf, 32);
-    text = Narrow(buf);
+    text = NarrowToUtf8(buf);
   }
   const bool hadFocus = GetFocus() == entry;
   SetWindowLongPtrW(entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mEntryPrevProc));
@@ -579,19 +560,19 @@ void* IGraphicsWin::MessageBoxOwner() {
     mHostTopWnd = top;
     wchar_t name[256] = {0};
     GetClassNameW(top, name, 256);
-    mHostTopClass = Narrow(name);
+    mHostTopClass = NarrowToUtf8(name);
   }
   if (mHostTopWnd && IsWindow(static_cast<HWND>(mHostTopWnd))) return mHostTopWnd;
   if (mHostTopClass.empty()) return nullptr;
   // The host's window is gone: its next window of the same class.
-  OwnerSearch search{static_cast<DWORD>(mProcessId), Widen(mHostTopClass)};
+  OwnerSearch search{static_cast<DWORD>(mProcessId), WidenUtf8OrAnsi(mHostTopClass)};
   EnumWindows(FindOwnerWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
 int IGraphicsWin::ShowMessageBox(const char* text, const char* caption, int type) {
   HWND owner = static_cast<HWND>(MessageBoxOwner());
-  return MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), static_cast<UINT>(type));
+  return MessageBoxW(owner, WidenUtf8OrAnsi(text).c_str(), WidenUtf8OrAnsi(caption).c_str(), static_cast<UINT>(type));
 }
 
 void IGraphicsWin::AskForFile(std::string* fileName, int action, std::string* folder,
@@ -606,14 +587,14 @@ void IGraphicsWin::AskForFile(std::string* fileName, int action, std::string* fo
   if (startFolder.empty()) DesktopFolder(&startFolder);
   const windowlogic::FileFilter f = windowlogic::BuildFileFilter(extensions);
   // Description and pattern are the same text; the list ends with two NULs.
-  std::wstring filter = Widen(f.pattern);
+  std::wstring filter = WidenUtf8OrAnsi(f.pattern);
   filter.push_back(L'\0');
-  filter += Widen(f.pattern);
+  filter += WidenUtf8OrAnsi(f.pattern);
   filter.push_back(L'\0');
-  const std::wstring defaultExtension = Widen(f.defaultExtension), dir = Widen(startFolder);
+  const std::wstring defaultExtension = WidenUtf8OrAnsi(f.defaultExtension), dir = WidenUtf8OrAnsi(startFolder);
 
   std::vector<wchar_t> name(1024, L'\0');
-  const std::wstring start = Widen(*fileName);
+  const std::wstring start = WidenUtf8OrAnsi(*fileName);
   start.copy(name.data(), std::min(start.size(), name.size() - 1));
 
   OPENFILENAMEW ofn = {};
@@ -627,7 +608,7 @@ void IGraphicsWin::AskForFile(std::string* fileName, int action, std::string* fo
   const bool save = action == kFileSave;
   ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) {
-    *fileName = Narrow(name.data());
+    *fileName = NarrowToUtf8(name.data());
     if (folder) *folder = windowlogic::DriveAndFolderOf(*fileName);
   } else {
     fileName->clear();
@@ -641,7 +622,7 @@ bool IGraphicsWin::AskForColor(Color* color, const char* prompt) {
     mCustomColors.reset(new uint32_t[16]);
     for (int i = 0; i < 16; ++i) mCustomColors[i] = RGB(255, 255, 255);
   }
-  const std::wstring title = Widen(prompt);
+  const std::wstring title = WidenUtf8OrAnsi(prompt);
   CHOOSECOLORW cc = {};
   cc.lStructSize = sizeof(cc);
   cc.hwndOwner = wnd;
@@ -663,7 +644,7 @@ bool IGraphicsWin::OpenUrl(const char* url, const char* caption, const char* con
   DWORD state = 0;
   if (url && InternetGetConnectedState(&state, 0)) {
     const INT_PTR r = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(static_cast<HWND>(mWnd), L"open", Widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteW(static_cast<HWND>(mWnd), L"open", WidenUtf8OrAnsi(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (r > 32) return true;
   }
   if (errorText) ShowMessageBox(errorText, caption, MB_OK);
@@ -692,7 +673,7 @@ bool IGraphicsWin::ClipboardText(std::string* text) {
   bool ok = false;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     if (const auto* w = static_cast<const wchar_t*>(GlobalLock(data))) {
-      *text = Narrow(w);
+      *text = NarrowToUtf8(w);
       GlobalUnlock(data);
       ok = true;
     }

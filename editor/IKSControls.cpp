@@ -1,6 +1,7 @@
 #include "IKSControls.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,13 +34,33 @@ double Clamp01(double v) { return v < 0.0 ? 0.0 : (v < 1.0 ? v : 1.0); }
 const Color kBrightText(192, 255, 255, 255);
 const Color kDimText(96, 255, 255, 255);
 
-// Shows a menu whose chosen item becomes the control's value, item k of n
-// giving k / (n - 1). Returns the chosen item or -1.
+// Shows a menu at the click point with the current item checked. Returns
+// the chosen item or -1.
 int ShowChoiceMenu(IGraphics* g, PopupMenu* menu, int current, int x, int y) {
   menu->CheckItemAlone(current);
   menu->SetChosenItemIdx(-1);
   PopupMenu* chosen = g->ShowPopupMenu(menu, Rect(x, y, x, y));
   return chosen ? chosen->GetChosenItemIdx() : -1;
+}
+
+// The menu of a parameter's values at the click point, the current value
+// checked; the chosen item k of n becomes the control's value k / (n - 1)
+// and goes to the plug-in.
+void ChooseFromMenu(IControl* control, PopupMenu* menu, int x, int y) {
+  IGraphics* g = control->GUI();
+  IPlugBase* plug = control->Plug();
+  if (!g || !plug || menu->NItems() < 2) return;
+  int current;
+  {
+    PlugLock lock(plug->Mutex());
+    const IPlugParam* p = plug->GetParam(control->ParamIdx());
+    if (!p) return;
+    current = TruncClamped(p->value, -1, menu->NItems());
+  }
+  const int item = ShowChoiceMenu(g, menu, current, x, y);
+  if (item < 0) return;
+  control->SetValueFromUser(static_cast<double>(item) / (menu->NItems() - 1));
+  control->SetDirty(true);
 }
 
 }  // namespace
@@ -207,21 +228,7 @@ bool IKSSourceControl::Draw(IGraphics* graphics) {
   return true;
 }
 
-void IKSSourceControl::OnMouseDown(int x, int y, const MouseMods&) {
-  IGraphics* g = GUI();
-  if (!g || mMenu.NItems() < 2) return;
-  int current;
-  {
-    PlugLock lock(mPlug->Mutex());
-    const IPlugParam* p = mPlug->GetParam(mParamIdx);
-    if (!p) return;
-    current = TruncClamped(p->value, -1, kSourceCount);
-  }
-  const int chosen = ShowChoiceMenu(g, &mMenu, current, x, y);
-  if (chosen < 0) return;
-  SetValueFromUser(static_cast<double>(chosen) / (mMenu.NItems() - 1));
-  SetDirty(true);
-}
+void IKSSourceControl::OnMouseDown(int x, int y, const MouseMods&) { ChooseFromMenu(this, &mMenu, x, y); }
 
 // ---- IKSPopupControl ----------------------------------------------------------------------
 
@@ -255,21 +262,7 @@ bool IKSPopupControl::Draw(IGraphics* graphics) {
   return true;
 }
 
-void IKSPopupControl::OnMouseDown(int x, int y, const MouseMods&) {
-  IGraphics* g = GUI();
-  if (!g || mMenu.NItems() < 2) return;
-  int current;
-  {
-    PlugLock lock(mPlug->Mutex());
-    const IPlugParam* p = mPlug->GetParam(mParamIdx);
-    if (!p) return;
-    current = TruncClamped(p->value, -1, mMenu.NItems());
-  }
-  const int chosen = ShowChoiceMenu(g, &mMenu, current, x, y);
-  if (chosen < 0) return;
-  SetValueFromUser(static_cast<double>(chosen) / (mMenu.NItems() - 1));
-  SetDirty(true);
-}
+void IKSPopupControl::OnMouseDown(int x, int y, const MouseMods&) { ChooseFromMenu(this, &mMenu, x, y); }
 
 // ---- IKSVoicesControl ---------------------------------------------------------------------
 
@@ -402,8 +395,9 @@ void IKSPresetMenu::OnMouseDown(int x, int y, const MouseMods&) {
       const int first = s * kPerSubmenu;
       auto sub = std::make_unique<PopupMenu>();
       for (int i = first; i < first + kPerSubmenu && i < count; ++i) {
-        char text[IPlugParam::kTextSize];  // at most 31 characters
-        std::snprintf(text, sizeof(text), "%02u: %s", static_cast<unsigned>(i), mPlug->GetPresetName(i));
+        char full[IPlugPreset::kNameSize + 8], text[IPlugParam::kTextSize];  // at most 31 bytes
+        std::snprintf(full, sizeof(full), "%02u: %s", static_cast<unsigned>(i), mPlug->GetPresetName(i));
+        CopyText(text, full, sizeof(text));
         sub->AddItem(text, i == current ? PopupMenuItem::kChecked : PopupMenuItem::kNoFlags);
       }
       char title[32];

@@ -8,18 +8,14 @@
 // the plug-in (parameter objects, program names, voice counts, settings) is
 // read under the plug-in's lock, which the host's threads hold while they
 // change it; drawing happens after the lock is released.
+#include "EditorLayout.h"
 #include "IControl.h"
 
 class Quarvi;
 
 // Parameter values of controls that run a command instead of editing a
-// parameter.
-namespace EditorCommand {
-constexpr int kPreviousProgram = -117;
-constexpr int kNextProgram = -118;
-constexpr int kUtilityMenu = -120;
-constexpr int kMidiLearn = -121;
-}  // namespace EditorCommand
+// parameter: the layout table's.
+namespace EditorCommand = LayoutCommand;
 
 // The learn switch's two images.
 namespace LearnImage {
@@ -165,10 +161,12 @@ class IKSVoicesControl : public IControl {
 
 // The current program's number ("%02d") and name. A click on the number
 // opens the program menu (four submenus of 16), a click on the name opens a
-// text entry that renames the program.
+// text entry that renames the program. Names are UTF-8; where one is cut
+// (to kNameLength bytes shown and stored, 31 in a menu item), the cut falls
+// between characters.
 class IKSPresetMenu : public IControl {
  public:
-  static constexpr int kNameLength = 27;  // characters shown and accepted
+  static constexpr int kNameLength = 27;  // characters the entry accepts, bytes kept
   IKSPresetMenu(IPlugBase* plug, const Rect& numberRect, const Rect& nameRect);
   ~IKSPresetMenu() override;
   void OnMouseDown(int x, int y, const MouseMods& mods) override;

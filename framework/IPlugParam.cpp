@@ -6,14 +6,32 @@
 #include <cmath>
 #include <cstring>
 
+size_t Utf8PrefixLength(const char* text, size_t length, size_t maxBytes) {
+  if (length <= maxBytes) return length;
+  const auto byte = [text](size_t i) { return static_cast<unsigned char>(text[i]); };
+  size_t n = maxBytes;
+  if ((byte(n) & 0xC0) != 0x80) return n;  // the first byte left out starts a character
+  // Back over at most three continuation bytes to the lead byte; text that
+  // is not UTF-8 there (an 8-bit code page) is cut where it is.
+  size_t k = n;
+  while (k > 0 && n - k < 3 && (byte(k - 1) & 0xC0) == 0x80) --k;
+  if (k == 0) return n;
+  const unsigned char lead = byte(k - 1);
+  const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return need > 1 && k - 1 + need > n ? k - 1 : n;
+}
+
 void CopyText(char* dst, const char* src, int size) {
   if (!dst || size <= 0) return;
   if (!src) {
     dst[0] = '\0';
     return;
   }
-  int i = 0;
-  for (; i < size - 1 && src[i]; ++i) dst[i] = src[i];
+  size_t i = 0;
+  const size_t room = static_cast<size_t>(size - 1);
+  while (i < room && src[i]) ++i;
+  if (i == room && src[i]) i = Utf8PrefixLength(src, room + 1, room);
+  std::memcpy(dst, src, i);
   dst[i] = '\0';
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,14 @@ class IPlugParam {
   bool ValueFromText(const char* text, double* v) const;
 };
 
-// Copies at most size-1 characters and always terminates.
+// Copies at most size-1 bytes and always terminates. Texts are UTF-8: a
+// character that does not fit whole is left out, never cut in two (a name
+// cut inside a character would go into every file it is saved to).
 void CopyText(char* dst, const char* src, int size);
+
+// How many of the first length bytes of text to keep so that at most
+// maxBytes remain and no UTF-8 character is split.
+size_t Utf8PrefixLength(const char* text, size_t length, size_t maxBytes);
 
 // The leading number of text as atof reads it in the "C" locale (white space,
 // sign, digits, '.', exponent, hex, inf, nan; unparsable text gives 0), with

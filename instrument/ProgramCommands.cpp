@@ -229,12 +229,7 @@ bool Quarvi::PasteProgram() {
 void Quarvi::DoUtilityCommand(int command, IGraphics* editor) { RunUtilityCommand(this, editor, command); }
 
 std::string TruncateUtf8(const std::string& text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return text;
-  size_t cut = maxBytes;
-  // Step back over continuation bytes (10xxxxxx) to the start of the
-  // character that would be cut.
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut);
+  return text.substr(0, Utf8PrefixLength(text.data(), text.size(), maxBytes));
 }
 
 std::string SuggestedProgramFileName(const char* programName) {

@@ -1,4 +1,5 @@
 #include "platform/Folders.h"
+#include "platform/WideText_win32.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -10,40 +11,12 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// UTF-8, or, for text that is not valid UTF-8 (a path from one of the
-// system's narrow functions), the ANSI code page.
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  const int len = static_cast<int>(s.size());
-  UINT codePage = CP_UTF8;
-  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.data(), len, nullptr, 0);
-  if (n <= 0) {
-    codePage = CP_ACP;
-    n = MultiByteToWideChar(CP_ACP, 0, s.data(), len, nullptr, 0);
-  }
-  if (n <= 0) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, s.data(), len, &w[0], n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                              nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
-                      nullptr);
-  return s;
-}
-
 std::string ShellFolder(int csidl) {
   wchar_t buffer[MAX_PATH + 1] = {0};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0 /* current path */, buffer))) {
     return std::string();
   }
-  std::string path = Narrow(buffer);
+  std::string path = NarrowToUtf8(buffer);
   while (path.size() > 3 && IsSeparator(path.back())) path.pop_back();
   return path;
 }
@@ -69,17 +42,17 @@ std::string FolderOfPath(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) {
-  std::wstring w = Widen(path);
+  std::wstring w = WidenUtf8OrAnsi(path);
   return !w.empty() && GetFileAttributesW(w.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CreateFolder(const std::string& path) {
-  std::wstring w = Widen(path);
+  std::wstring w = WidenUtf8OrAnsi(path);
   return !w.empty() && CreateDirectoryW(w.c_str(), nullptr) != 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
-  std::wstring w = Widen(path);
+  std::wstring w = WidenUtf8OrAnsi(path);
   if (w.empty()) return false;
   FILE* f = _wfopen(w.c_str(), L"rb");
   if (!f) return false;
@@ -94,9 +67,9 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
-  std::wstring target = Widen(path);
+  std::wstring target = WidenUtf8OrAnsi(path);
   if (target.empty()) return false;
-  std::wstring folder = Widen(FolderOfPath(path));
+  std::wstring folder = WidenUtf8OrAnsi(FolderOfPath(path));
   if (folder.empty()) folder = L".";
   wchar_t temp[MAX_PATH + 1] = {0};
   if (GetTempFileNameW(folder.c_str(), L"qrv", 0, temp) == 0) return false;

@@ -1,4 +1,5 @@
 #include "platform/Profile.h"
+#include "platform/WideText_win32.h"
 
 #include <windows.h>
 
@@ -17,32 +18,6 @@
 // written as before, so older files and other readers see no change.
 
 namespace {
-
-// UTF-8, or, for text that is not valid UTF-8 (a path from one of the
-// system's narrow functions), the ANSI code page.
-std::wstring Widen(const char* s) {
-  if (!s || !*s) return std::wstring();
-  const int len = static_cast<int>(strlen(s));
-  UINT codePage = CP_UTF8;
-  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s, len, nullptr, 0);
-  if (n <= 0) {
-    codePage = CP_ACP;
-    n = MultiByteToWideChar(CP_ACP, 0, s, len, nullptr, 0);
-  }
-  if (n <= 0) return std::wstring();
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, s, len, &w[0], n);
-  return w;
-}
-
-std::string Narrow(const wchar_t* w, int len) {
-  if (len <= 0) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w, len, &s[0], n, nullptr, nullptr);
-  return s;
-}
 
 // The text in the ANSI code page, when every character has a place there.
 bool ToAnsi(const std::wstring& w, std::string* out) {
@@ -78,10 +53,10 @@ bool IsUtf8BeyondAscii(const std::string& bytes) {
 // text itself when the code page holds it, otherwise the UTF-8 bytes spelt
 // as code page characters (which the function turns back into those bytes).
 std::wstring ValueForFile(const char* value) {
-  const std::wstring w = Widen(value);
+  const std::wstring w = WidenUtf8OrAnsi(value);
   std::string ansi;
   if (ToAnsi(w, &ansi)) return w;
-  const std::string utf8 = Narrow(w.data(), static_cast<int>(w.size()));
+  const std::string utf8 = NarrowToUtf8(w.data(), static_cast<int>(w.size()));
   return FromAnsi(utf8);
 }
 
@@ -90,7 +65,7 @@ std::wstring ValueForFile(const char* value) {
 std::string ValueFromFile(const wchar_t* w, int len) {
   std::string bytes;
   if (ToAnsi(std::wstring(w, static_cast<size_t>(len)), &bytes) && IsUtf8BeyondAscii(bytes)) return bytes;
-  return Narrow(w, len);
+  return NarrowToUtf8(w, len);
 }
 
 // Line breaks would split a value into lines of their own, and '=' in a key
@@ -118,13 +93,13 @@ int ReadProfileValue(const std::string& file, const char* section, const char* k
                      const char* def, char* out, int capacity) {
   if (!out || capacity <= 0) return 0;
   if (!section || !key) return CopyOut(def ? def : "", out, capacity);  // null names list names
-  std::wstring wdef = Widen(def);
+  std::wstring wdef = WidenUtf8OrAnsi(def);
   // Room for a value of capacity - 1 characters, which is at least as many
   // as the same text has bytes.
   std::vector<wchar_t> buffer(static_cast<size_t>(capacity) + 1);
-  DWORD n = GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), wdef.c_str(),
+  DWORD n = GetPrivateProfileStringW(WidenUtf8OrAnsi(section).c_str(), WidenUtf8OrAnsi(key).c_str(), wdef.c_str(),
                                      buffer.data(), static_cast<DWORD>(capacity),
-                                     Widen(file.c_str()).c_str());
+                                     WidenUtf8OrAnsi(file.c_str()).c_str());
   return CopyOut(ValueFromFile(buffer.data(), static_cast<int>(n)), out, capacity);
 }
 
@@ -132,15 +107,15 @@ bool WriteProfileValue(const std::string& file, const char* section, const char*
                        const char* value) {
   if (!section || !key || !Storable(key, value)) return false;
   std::wstring wvalue = ValueForFile(value);
-  return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
+  return WritePrivateProfileStringW(WidenUtf8OrAnsi(section).c_str(), WidenUtf8OrAnsi(key).c_str(),
                                     value ? wvalue.c_str() : nullptr,
-                                    Widen(file.c_str()).c_str()) != 0;
+                                    WidenUtf8OrAnsi(file.c_str()).c_str()) != 0;
 }
 
 bool EraseProfileSection(const std::string& file, const char* section) {
   if (!section) return false;
-  return WritePrivateProfileStringW(Widen(section).c_str(), nullptr, nullptr,
-                                    Widen(file.c_str()).c_str()) != 0;
+  return WritePrivateProfileStringW(WidenUtf8OrAnsi(section).c_str(), nullptr, nullptr,
+                                    WidenUtf8OrAnsi(file.c_str()).c_str()) != 0;
 }
 
 bool ReplaceProfileSection(const std::string& file, const char* section,

@@ -8,7 +8,10 @@
 # - The wine prefix gets HKCU\Software\Wine\X11 Driver, Managed = N (there is
 #   no window manager; without it wine waits about 2 s whenever a dialog
 #   closes) and loses the file dialogs' remembered folders (ComDlg32), so that
-#   runs do not depend on each other.
+#   runs do not depend on each other. For the same reason each tree's rig
+#   starts without the plug-in's settings folder in the prefix
+#   (AppData\Local\KestrelSoundMusic: no startup bank, MIDI switches off);
+#   the rig switches "MIDI Thru" on through the editor.
 # - Wine's desktop process takes its X display when the wine server starts,
 #   and windows cannot be made on a desktop without one. A server already
 #   running without this display (scripts/test.sh starts one before the
@@ -16,8 +19,9 @@
 #   it was found.
 #
 # Each tree's rig checks count here one by one. Kept under build/gui/:
-# <tree>-editor.png (the test layout after a drag), <tree>-editor-dll.png
-# (the library's own editor) and <tree>-rig.log (the rig's whole output).
+# <tree>-editor-dll.png (the library's editor after the rig worked it),
+# <tree>-editor-menu.png (the utility menu open over it, its MIDI submenu
+# showing) and <tree>-rig.log (the rig's whole output).
 source "$(dirname "$0")/../lib/testlib.sh"
 
 passed=0
@@ -110,6 +114,7 @@ for tree in "${trees[@]}"; do
   dll=Quarvi64.dll
   [ "$tree" = win32 ] && dll=Quarvi.dll
   log="$OUT/$tree-rig.log"
+  rm -rf "${WINEPREFIX:-$HOME/.wine}"/drive_c/users/*/AppData/Local/KestrelSoundMusic
   start=$(date +%s%N)
   (cd "$B/$tree" && timeout 180 wine quarvi-gui-rig.exe "$dll" "$(winepath -w "$OUT/$tree-editor")") 2>&1 |
     tr -d '\r' >"$log"
@@ -119,7 +124,7 @@ for tree in "${trees[@]}"; do
     passed=$((passed + BASH_REMATCH[1]))
     failed=$((failed + BASH_REMATCH[2]))
     grep -E '^FAILED: ' "$log" | sed "s/^FAILED: /FAILED: $tree: /"
-    printf '%s rig: %s in %d.%d s; pictures build/gui/%s-editor.png, build/gui/%s-editor-dll.png\n' \
+    printf '%s rig: %s in %d.%d s; pictures build/gui/%s-editor-dll.png, build/gui/%s-editor-menu.png\n' \
       "$tree" "$summary" $((ms / 1000)) $((ms % 1000 / 100)) "$tree" "$tree"
   else
     echo "FAILED: $tree rig ended without its summary; last output:"

@@ -262,6 +262,19 @@ TEST(IKSPresetMenu, ProgramMenuAndRename) {
   EXPECT_EQ(font.drawn[0].text, "40");
   EXPECT_EQ(font.drawn[0].rect, kNumberRect);
   EXPECT_EQ(font.drawn[1].text, "012345678901234567890123456");
+
+  // UTF-8 names are cut between characters: the "\xCE\xA9" that would end at
+  // byte 28 goes, in the stored name, the program menu's item and the display.
+  pm->OnTextEntered("B\xC3\xA4sse \xCE\xA9 with a long name\xCE\xA9!!");
+  EXPECT_STREQ(e.q->GetPresetName(40), "B\xC3\xA4sse \xCE\xA9 with a long name");
+  std::string omegas;
+  for (int i = 0; i < 14; ++i) omegas += "\xCE\xA9";  // 28 bytes
+  e.q->ModifyCurrentPreset(omegas.c_str());
+  e.Click(890, 140);
+  EXPECT_EQ(e.g->menus.at(1).items[2].submenu.at(8).text, "40: " + omegas.substr(0, 26));
+  font.drawn.clear();
+  e.Draw();
+  EXPECT_EQ(font.drawn.at(1).text, omegas.substr(0, 26));
 }
 
 // Records the commands the utility menu hands on.

@@ -307,3 +307,27 @@ TEST(IPlugParamText, IndependentOfProcessLocale) {
   EXPECT_EQ(v, 1.75);
   EXPECT_EQ(shown, "0.50");
 }
+
+// Texts copied into fixed fields (program names into files and host buffers,
+// the program display) lose a character that does not fit whole, never half
+// of one; 8-bit text that is not UTF-8 is cut where it is.
+TEST(CopyText, CutsBetweenCharacters) {
+  struct Case { const char* src; int size; const char* out; };
+  const Case cases[] = {
+      {"Lead", 8, "Lead"},
+      {"Lead", 3, "Le"},
+      {"a\xC3\xA4", 3, "a"},                          // a + half of an ä
+      {"a\xC3\xA4", 4, "a\xC3\xA4"},
+      {"\xCE\xA9\xCE\xA9", 4, "\xCE\xA9"},            // ΩΩ in 3 bytes
+      {"\xE2\x82\xAC\xE2\x82\xAC", 6, "\xE2\x82\xAC"},  // €€ in 5 bytes
+      {"x\xF0\x9F\x8E\xB9", 4, "x"},                  // a 4-byte character
+      {"ab\xB0\xB0\xB0\xB0", 4, "ab\xB0"},            // Latin-1 degrees: not UTF-8
+      {"", 1, ""},
+  };
+  for (const Case& c : cases) {
+    char out[16];
+    std::memset(out, 'X', sizeof(out));
+    CopyText(out, c.src, c.size);
+    EXPECT_STREQ(out, c.out) << c.src << " " << c.size;
+  }
+}

@@ -1,5 +1,6 @@
 #include "GuiDriver_win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -86,9 +87,17 @@ void MoveTo(POINT p) { SendMouse(p, 0); }
 void ButtonDown(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN); }
 void ButtonUp(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP); }
 
-void Click(POINT p, bool right) {
+namespace {
+// A press at p close in time and place to the previous one would arrive as a
+// double-click: wait the double-click time out first.
+void WaitOutDoubleClick(POINT p) {
   const int wait = static_cast<int>(GetDoubleClickTime()) + 50 - static_cast<int>(GetTickCount() - gLastClickTick);
   if (std::abs(p.x - gLastClick.x) <= 4 && std::abs(p.y - gLastClick.y) <= 4 && wait > 0) SleepMs(wait);
+}
+}  // namespace
+
+void Click(POINT p, bool right) {
+  WaitOutDoubleClick(p);
   MoveTo(p);
   ButtonDown(p, right);
   ButtonUp(p, right);
@@ -104,15 +113,17 @@ void DoubleClick(POINT p) {
 }
 
 void Drag(POINT from, POINT to, int steps, bool shift) {
+  WaitOutDoubleClick(from);
   SendMouse(from, 0, 0, shift);
   SendMouse(from, MOUSEEVENTF_LEFTDOWN, 0, shift);
+  gLastClickTick = GetTickCount();
+  gLastClick = from;
   for (int i = 1; i <= steps; ++i) {
     POINT p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
     SendMouse(p, 0, 0, shift);
   }
   SendMouse(to, MOUSEEVENTF_LEFTUP, 0, shift);
   if (shift) KeyUp(VK_SHIFT);
-  gLastClick = {-100, -100};
 }
 
 void Wheel(POINT p, int delta) {
@@ -232,10 +243,18 @@ std::vector<MenuItem> ReadMenu(HMENU menu) {
 bool HighlightMenuItem(HWND menuWnd, int index) {
   HMENU menu = MenuOfWindow(menuWnd);
   const int n = GetMenuItemCount(menu);
-  for (int tries = 0; tries <= 2 * n; ++tries) {
+  if (index < 0 || index >= n) return false;
+  for (int tries = 0; tries <= n; ++tries) {
     const std::vector<MenuItem> items = ReadMenu(menu);
-    if (index < static_cast<int>(items.size()) && items[index].highlighted) return true;
-    Key(VK_DOWN);
+    int at = -1;
+    for (int i = 0; i < n; ++i) {
+      if (items[i].highlighted) at = i;
+    }
+    if (at == index) return true;
+    // With nothing highlighted, Down starts at the first item and Up at the last.
+    const int down = at < 0 ? index + 1 : (index - at + n) % n;
+    const int up = at < 0 ? n - index : (at - index + n) % n;
+    Key(down <= up ? VK_DOWN : VK_UP);
     SleepMs(30);
   }
   return false;
@@ -243,35 +262,61 @@ bool HighlightMenuItem(HWND menuWnd, int index) {
 
 // ---- pixels --------------------------------------------------------------------------------
 
-Picture Capture(HWND wnd) {
+namespace {
+// The pixels of a device context's area, through a top-down 32-bit DIB.
+Picture CopyPixels(HDC source, int x, int y, int w, int h) {
   Picture pic;
-  RECT r;
-  if (!GetClientRect(wnd, &r)) return pic;
-  pic.width = r.right;
-  pic.height = r.bottom;
+  pic.width = w;
+  pic.height = h;
   BITMAPINFO bi = {};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = pic.width;
-  bi.bmiHeader.biHeight = -pic.height;  // top-down
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
-  HDC screen = GetDC(wnd);
-  HDC mem = CreateCompatibleDC(screen);
+  HDC mem = CreateCompatibleDC(source);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (dib && bits) {
     HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, pic.width, pic.height, screen, 0, 0, SRCCOPY);
+    BitBlt(mem, 0, 0, w, h, source, x, y, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const uint32_t*>(bits);
-    pic.pixels.assign(p, p + static_cast<size_t>(pic.width) * pic.height);
+    pic.pixels.assign(p, p + static_cast<size_t>(w) * h);
     for (uint32_t& px : pic.pixels) px &= 0xFFFFFF;
     SelectObject(mem, old);
   }
   if (dib) DeleteObject(dib);
   DeleteDC(mem);
-  ReleaseDC(wnd, screen);
   return pic;
+}
+}  // namespace
+
+Picture Capture(HWND wnd) {
+  RECT r;
+  if (!GetClientRect(wnd, &r)) return Picture();
+  HDC dc = GetDC(wnd);
+  Picture pic = CopyPixels(dc, 0, 0, r.right, r.bottom);
+  ReleaseDC(wnd, dc);
+  return pic;
+}
+
+Picture CaptureScreen(RECT r) {
+  HDC dc = GetDC(nullptr);
+  Picture pic = CopyPixels(dc, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  ReleaseDC(nullptr, dc);
+  return pic;
+}
+
+Picture Picture::Crop(int l, int t, int r, int b) const {
+  Picture part;
+  part.width = std::max(0, r - l);
+  part.height = std::max(0, b - t);
+  part.pixels.reserve(static_cast<size_t>(part.width) * part.height);
+  for (int y = t; y < b; ++y) {
+    for (int x = l; x < r; ++x) part.pixels.push_back(At(x, y));
+  }
+  return part;
 }
 
 bool WritePicture(const Picture& picture, const std::string& path) {

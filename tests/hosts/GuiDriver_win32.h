@@ -29,6 +29,8 @@ void Click(POINT p, bool right = false);
 void DoubleClick(POINT p);
 // Left-button drag in steps; with shift the Shift key is pressed again before
 // every mouse event (wine re-reads the modifiers from X on each pointer move).
+// Like Click, it waits out the double-click time when its press would follow
+// the previous one at the same spot.
 void Drag(POINT from, POINT to, int steps, bool shift);
 void Wheel(POINT p, int delta);
 void KeyDown(WORD vk);
@@ -61,7 +63,8 @@ struct MenuItem {
 HMENU MenuOfWindow(HWND menuWnd);  // MN_GETHMENU
 std::vector<MenuItem> ReadMenu(HMENU menu);
 // Moves the highlight of the open menu shown by menuWnd to item index with
-// the arrow keys; false when it cannot get there.
+// the arrow keys (down or up, whichever is shorter); false when it cannot get
+// there.
 bool HighlightMenuItem(HWND menuWnd, int index);
 
 // ---- pixels -------------------------------------------------------------------------
@@ -71,9 +74,17 @@ struct Picture {
   uint32_t At(int x, int y) const {
     return x >= 0 && y >= 0 && x < width && y < height ? pixels[static_cast<size_t>(y) * width + x] : 0;
   }
+  // The part from (l, t) to (r, b), exclusive (outside pixels read as 0).
+  Picture Crop(int l, int t, int r, int b) const;
+  bool operator==(const Picture& o) const {
+    return width == o.width && height == o.height && pixels == o.pixels;
+  }
+  bool operator!=(const Picture& o) const { return !(*this == o); }
 };
 // What the window's client area shows now (call on the window's thread).
 Picture Capture(HWND wnd);
+// What the screen shows in r: menus and dialogs are windows of their own.
+Picture CaptureScreen(RECT r);
 // Writes it as a PNG (UTF-8 path).
 bool WritePicture(const Picture& picture, const std::string& path);
 std::string Hex(uint32_t rgb);

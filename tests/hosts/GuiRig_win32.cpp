@@ -10,17 +10,26 @@
 // SendInput (so capture and focus are exercised, not just handlers), reads
 // menus and dialogs as they appear and answers them, and compares pixels at
 // chosen places. Everything the host sees (parameter gestures, automation,
-// keys that reach its window) and everything the test controls see goes into
-// one ordered log that the script checks.
+// display updates, keys that reach its window) goes into one ordered log that
+// the script checks, together with what the host can ask the plug-in
+// (programs, names, parameter values).
 //
-// Part 1 drives the plug-in library through its exported entry point: open,
-// close, reopen, two instances, keys to the host window, bad parents, the
-// host destroying its window under the editor, a picture (PICTURES-dll.png).
-// Part 2 links the editor in-process: a small plug-in whose IGraphicsWin
-// holds a test layout (a fader on a parameter, buttons for a menu, the entry
-// box, a message box, file and colour dialogs), and checks drags, the wheel,
-// double-click, keys, the entry box, menus and dialogs, and a picture
-// (PICTURES.png).
+// Part 1: the library's editor opened, closed, reopened, two instances, keys
+// to the host window, bad parents, the host destroying its window under the
+// editor.
+// Part 2: the library's editor worked as a user works it, with the places
+// taken from the layout table (instrument/EditorLayout.h): the program arrows
+// (they wrap 0 <-> 63), "Unison" and the voice display, a formant type switch
+// and the knob swap, drags, fine drags, the wheel and double-click on
+// "Volume", the program menu, the utility menu and its commands (copy and
+// paste, the program name entry, bank save and load through the file dialogs
+// into a folder with a non-ASCII name, init with its question), and a
+// picture of the editor after all that (PICTURES-dll.png) and of the utility
+// menu open over it (PICTURES-menu.png).
+// Part 3: what the window layer offers that the editor does not use (the
+// colour dialog, folders, the clipboard, the hidden cursor, a web link the
+// user declines, resizing, the message box owner once the host's window is
+// gone), on an editor without controls linked into this program.
 //
 // Each check prints "ok: ..." or "FAILED: ..."; the last line is
 // "N passed, N failed".
@@ -29,7 +38,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -40,11 +48,14 @@
 #include <thread>
 #include <vector>
 
+#include "EditorLayout.h"
 #include "GuiDriver_win32.h"
-#include "IControl.h"
 #include "IGraphicsWin.h"
+#include "IKSControls.h"
 #include "IPlugVST.h"
-#include "lice/lice.h"
+#include "Maker.h"
+#include "ParamTable.h"
+#include "ProgramCommands.h"
 #include "vst2.h"
 
 namespace {
@@ -136,6 +147,7 @@ VstIntPtr VSTCALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
     case audioMasterAutomate: Log(Format("automate %d %.3f", index, opt)); return 0;
     case audioMasterBeginEdit: Log(Format("begin %d", index)); return 1;
     case audioMasterEndEdit: Log(Format("end %d", index)); return 1;
+    case audioMasterUpdateDisplay: Log("update display"); return 1;
     case audioMasterGetProductString:
       if (ptr) std::snprintf(static_cast<char*>(ptr), 64, "Quarvi GUI rig");
       return 1;
@@ -238,6 +250,35 @@ struct Plugin {
     HWND h = host;
     OnUi([&] { DestroyWindow(h); });
   }
+
+  // What a host asks about programs and parameters.
+  int Program() { return static_cast<int>(Call(effGetProgram)); }
+  std::string ProgramName(int index = -1) {
+    char name[256] = {0};
+    if (index < 0) Call(effGetProgramName, 0, 0, name);
+    else Call(effGetProgramNameIndexed, index, 0, name);
+    return name;
+  }
+  std::string ParamText(int index) {
+    char text[64] = {0};
+    Call(effGetParamDisplay, index, 0, text);
+    return text;
+  }
+  float Param(int index) {
+    float v = 0.0f;
+    AEffect* e = effect;
+    OnUi([&] { v = e->getParameter(e, index); });
+    return v;
+  }
+  std::vector<float> Params() {
+    std::vector<float> v;
+    for (int i = 0; i < effect->numParams; ++i) v.push_back(Param(i));
+    return v;
+  }
+  void SetParam(int index, float v) {
+    AEffect* e = effect;
+    OnUi([&] { e->setParameter(e, index, v); });
+  }
 };
 
 bool ClassRegistered(HINSTANCE module) {
@@ -262,20 +303,19 @@ RECT RectInParent(HWND wnd) {
   return r;
 }
 
-// Takes a picture of the editor on the user-interface thread and writes it.
+// Takes a picture of the editor on the user-interface thread.
 gui::Picture Picture(HWND editor) {
   gui::Picture p;
   OnUi([&] { p = gui::Capture(editor); });
   return p;
 }
-void KeepPicture(HWND editor, const std::string& path, const std::string& what) {
-  const gui::Picture p = Picture(editor);
+void KeepPicture(const gui::Picture& p, const std::string& path, const std::string& what) {
   Check(gui::WritePicture(p, path), Format("%s: %dx%d picture written to %s", what.c_str(), p.width, p.height,
                                            path.c_str()));
 }
 
 // The keys a user presses on the editor: 'Q' (a letter the core maps, but no
-// control of ours handles) and F1 (no mapping at all) both reach the host.
+// control handles) and F1 (no mapping at all) both reach the host.
 void CheckKeysReachTheHost(POINT at, const std::string& what) {
   gui::Click(at);  // the editor takes the keyboard on a click
   size_t mark = Mark();
@@ -288,10 +328,51 @@ void CheckKeysReachTheHost(POINT at, const std::string& what) {
             [&] { return what + ": F1 reaches the host window " + Join(Since(mark)); });
 }
 
+// The open popup menus, top-level first.
+std::vector<HWND> Menus() {
+  std::vector<HWND> m = gui::TopLevelWindows("#32768");
+  return std::vector<HWND>(m.rbegin(), m.rend());  // newest is on top of the z-order
+}
+
+std::string Describe(const std::vector<gui::MenuItem>& items) {
+  std::string s;
+  for (const auto& i : items) {
+    s += (s.empty() ? "" : " | ") + (i.separator ? std::string("---") : i.text);
+    if (i.checked) s += " (checked)";
+    if (i.grayed && !i.separator) s += " (grayed)";
+    else if (i.disabled && !i.separator) s += " (disabled)";
+    if (i.submenu) s += " >";
+  }
+  return s;
+}
+std::string Describe(HMENU menu) { return menu ? Describe(gui::ReadMenu(menu)) : std::string("(no menu)"); }
+
+HWND WaitForDialog(const char* title) {
+  HWND d = nullptr;
+  gui::WaitFor([&] { return (d = gui::FindTopLevel("#32770", title)) != nullptr; }, 5000);
+  return d;
+}
+
+void ClickButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  if (button) gui::Click(gui::CenterOf(button));
+}
+
+// Waits for the message box with this caption, checks its question and its
+// owner (the host's window) and answers it.
+void Answer(HWND owner, const char* caption, const std::string& question, int button, const char* answer) {
+  HWND box = WaitForDialog(caption);
+  const std::string text = box ? gui::DialogMessage(box) : std::string("(no box)");
+  Check(box && text == question && GetWindow(box, GW_OWNER) == owner,
+        std::string("\"") + caption + "\" asks \"" + text + "\", owned by the host's window; answered " + answer);
+  if (box) ClickButton(box, button);
+  gui::WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+}
+
 // ---- part 1: the plug-in library through its entry point -----------------------------------
 
-void RunLibrary(const std::string& path, const std::string& pictures) {
-  std::printf("-- the library %s\n", path.c_str());
+void RunLibrary(const std::string& path) {
+  std::printf("-- the library %s: open, close, two instances\n", path.c_str());
   HMODULE dll = LoadLibraryA(path.c_str());
   auto entry = dll ? reinterpret_cast<VstPluginMainProc>(GetProcAddress(dll, "VSTPluginMain")) : nullptr;
   Check(entry != nullptr, "the library loads and exports VSTPluginMain");
@@ -306,7 +387,7 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
   Plugin a = create();
   Check(a.effect && (a.effect->flags & effFlagsHasEditor), "the effect offers an editor");
   const SIZE size = a.EditorSize();
-  Check(size.cx == 1072 && size.cy == 680, Format("effEditGetRect: %ldx%ld", size.cx, size.cy));
+  Check(size.cx == kEditorWidth && size.cy == kEditorHeight, Format("effEditGetRect: %ldx%ld", size.cx, size.cy));
 
   // Bad parents and a close without open.
   int invalid = 0x7654321;
@@ -316,18 +397,17 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
   a.CloseEditor();
   Check(!ClassRegistered(dll), "... and leave no window class registered; effEditClose without open is harmless");
 
-  // Open, keys, picture.
+  // Open, keys.
   a.NewHostWindow(10, 10);
   Check(a.OpenEditor(), "effEditOpen in the host window");
   HWND editor = a.Editor();
   RECT r = {};
   if (editor) GetClientRect(editor, &r);
-  Check(editor && r.right == 1072 && r.bottom == 680 && ClassRegistered(dll),
+  Check(editor && r.right == kEditorWidth && r.bottom == kEditorHeight && ClassRegistered(dll),
         Format("the editor is a child window of the host, %ldx%ld, its class registered", r.right, r.bottom));
   if (!editor) return;
   gui::SleepMs(200);  // a few timer ticks
   CheckKeysReachTheHost(gui::OnScreen(editor, 300, 300), "library");
-  KeepPicture(editor, pictures + "-dll.png", "library");
 
   // A second open while open replaces the window, keeping its place and size.
   OnUi([&] { SetWindowPos(editor, nullptr, 8, 6, 0, 0, SWP_NOSIZE | SWP_NOZORDER); });
@@ -335,7 +415,7 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
   HWND replaced = a.Editor();
   r = replaced ? RectInParent(replaced) : RECT{};
   Check(replaced && replaced != editor && !IsWindow(editor) && EditorWindows(a.host) == 1 && r.left == 8 &&
-            r.top == 6 && r.right - r.left == 1072 && r.bottom - r.top == 680,
+            r.top == 6 && r.right - r.left == kEditorWidth && r.bottom - r.top == kEditorHeight,
         Format("... and replaces the window, keeping its place (%ld,%ld) and size", r.left, r.top));
 
   a.CloseEditor();
@@ -374,401 +454,561 @@ void RunLibrary(const std::string& path, const std::string& pictures) {
   OnUi([&] { FreeLibrary(dll); });
 }
 
-// ---- part 2: the test layout in-process ------------------------------------------------------
+// ---- part 2: the library's editor worked as a user works it ---------------------------------
 
-constexpr int kRigWidth = 480, kRigHeight = 320;
-const Rect kFader(20, 20, 220, 50), kMenuButton(240, 20, 330, 50), kEntryButton(350, 20, 460, 50),
-    kAskButton(20, 70, 110, 100), kOpenButton(130, 70, 220, 100), kSaveButton(240, 70, 330, 100),
-    kColorButton(350, 70, 460, 100);
-constexpr uint32_t kBackground = 0x323232, kTrack = 0x28285A, kBar = 0xE6B428, kButton = 0x5A825A;
-std::string gFileFolder;  // UTF-8, with a trailing backslash
+std::string gBankFolder;  // UTF-8, no trailing backslash: "...\quarvi-gui-rig\Bässe Ω"
+const char* const kBankFile = "Quarvi.fxb";
 
-void Fill(IGraphics* g, const Rect& r, uint32_t rgb) {
-  LICE_FillRect(g->BackBuffer(), r.L, r.T, r.W(), r.H(), rgb | 0xFF000000u, 1.0f, LICE_BLIT_MODE_COPY);
+POINT Centre(const LayoutRect& r) { return POINT{(r.L + r.R) / 2, (r.T + r.B) / 2}; }
+const LayoutRect& RowRect(int row) { return kEditorControls[row].rect; }
+// The rect of the first layout row that edits the parameter of this name.
+LayoutRect RectOf(const char* param) {
+  const int index = FindParamIndex(param);
+  for (const LayoutControl& c : kEditorControls) {
+    if (c.param == index && c.kind != LayoutKind::Background) return c.rect;
+  }
+  return LayoutRect{0, 0, 0, 0};
 }
 
-// A coloured rectangle with a label, whose mouse-down does what the layout
-// gives it; it logs the text of an entry it opened.
-class RigControl : public IControl {
- public:
-  RigControl(IPlugBase* plug, const Rect& r, uint32_t rgb, const char* label = "")
-      : IControl(plug, r), mRgb(rgb), mLabel(label) {
-    mText = TextStyle("Verdana", 14, Color(255, 255, 255, 255));
+// The open editor of part 2, as the user sees it.
+struct EditorView {
+  Plugin& p;
+  HWND wnd;
+  POINT At(int x, int y) const { return gui::OnScreen(wnd, x, y); }
+  POINT At(const LayoutRect& r) const { return At(Centre(r).x, Centre(r).y); }
+  gui::Picture Area(const LayoutRect& r) const { return Picture(wnd).Crop(r.L, r.T, r.R, r.B); }
+  // The area once nothing is left to draw there: the same over two timer
+  // ticks (a redraw still due from the last action must not become the
+  // picture to compare with).
+  gui::Picture SteadyArea(const LayoutRect& r) const {
+    gui::Picture a = Area(r), b;
+    for (int i = 0; i < 20; ++i, a = b) {
+      gui::SleepMs(90);
+      if ((b = Area(r)) == a) break;
+    }
+    return a;
   }
-  bool Draw(IGraphics* g) override {
-    Fill(g, mRect, mRgb);
-    Rect r(mRect.L, mRect.T + (mRect.H() - 16) / 2, mRect.R, mRect.B);
-    g->DrawTextInRect(&mText, mLabel, &r);
-    return true;
+  // Waits until the area shows something other than before (or, with
+  // differ = false, the same again).
+  bool AreaBecomes(const LayoutRect& r, const gui::Picture& before, bool differ = true) const {
+    return gui::WaitFor([&] { return (Area(r) != before) == differ; });
   }
-  void OnMouseDown(int, int, const MouseMods&) override {
-    if (onDown) onDown(this);
-  }
-  void OnTextEntered(const char* text) override { Log(std::string("entered ") + text); }
-  std::function<void(RigControl*)> onDown;
-
- private:
-  uint32_t mRgb;
-  const char* mLabel;
 };
 
-// A horizontal fader on a parameter: a drag moves it 1/100 a pixel (1/1000
-// with Shift), a wheel notch 1/10; it reports keys but handles none.
-class Fader : public IControl {
- public:
-  Fader(IPlugBase* plug, const Rect& r, int param) : IControl(plug, r, param) {}
-  bool Draw(IGraphics* g) override {
-    Fill(g, mRect, kTrack);
-    const int w = static_cast<int>(std::lround(GetValue() * mRect.W()));
-    if (w > 0) Fill(g, Rect(mRect.L, mRect.T, mRect.L + w, mRect.B), kBar);
-    return true;
+// The parameter gesture the host saw since mark: begin, automation, end of
+// one parameter, in order; the last automated value in *last.
+bool IsGesture(size_t mark, int index, double* last = nullptr) {
+  const std::string begin = Format("begin %d", index), end = Format("end %d", index),
+                    automate = Format("automate %d ", index);
+  const std::vector<std::string> seen = Since(mark, {begin, end, automate});
+  if (seen.size() < 2 || seen.front() != begin || seen.back() != end) return false;
+  for (size_t i = 1; i + 1 < seen.size(); ++i) {
+    if (seen[i].compare(0, automate.size(), automate) != 0) return false;
+    if (last) *last = std::atof(seen[i].c_str() + automate.size());
   }
-  void OnMouseDrag(int, int, int dX, int, const MouseMods& mods) override {
-    Log(mods.S ? "drag shift" : "drag");
-    SetValue(GetValue() + dX * (mods.S ? 0.001 : 0.01));
-    SetDirty(true);
+  return true;
+}
+std::string GestureText(size_t mark, int index) {
+  return Join(Since(mark, {Format("begin %d", index), Format("end %d", index), Format("automate %d ", index)}));
+}
+
+void CheckProgramArrows(EditorView& ed) {
+  const LayoutRect number = kProgramNumberRect;
+  const gui::Picture zero = ed.SteadyArea(number);
+  const struct {
+    int row;
+    const char* what;
+    int program;
+  } steps[] = {{LayoutIndex::kPreviousProgram, "the previous-program arrow on 00", 63},
+               {LayoutIndex::kNextProgram, "the next-program arrow on 63", 0},
+               {LayoutIndex::kPreviousProgram, "the previous-program arrow", 63}};
+  for (const auto& s : steps) {
+    gui::Click(ed.At(RowRect(s.row)));
+    const bool shown = ed.AreaBecomes(number, zero, s.program != 0);
+    Check(shown && ed.p.Program() == s.program,
+          Format("%s selects program %d (effGetProgram %d); the program display's number %s", s.what, s.program,
+                 ed.p.Program(), shown ? (s.program ? "changes" : "is 00 again") : "does not follow"));
   }
-  void OnMouseWheel(int, int, const MouseMods&, int d) override {
-    Log(Format("wheel %d", d));
-    SetValue(GetValue() + 0.1 * d);
-    SetDirty(true);
+  Check(ed.p.ProgramName() == "Init", "program 63 is \"" + ed.p.ProgramName() + "\"");
+}
+
+// "Unison" on the program "Init" (off there): the voice display gains its
+// unison digit left of the voice count, and loses it again.
+void CheckUnison(EditorView& ed) {
+  const int unison = FindParamIndex("Unison");
+  const LayoutRect display = RowRect(LayoutIndex::kVoiceDisplay);
+  // Without unison the count's digits start 10 pixels in; the unison digit
+  // is drawn in front of them.
+  const LayoutRect front{display.L, display.T, display.L + 10, display.B};
+  const gui::Picture before = ed.SteadyArea(display), frontBefore = ed.SteadyArea(front);
+  for (int on = 1; on >= 0; --on) {
+    const size_t mark = Mark();
+    gui::Click(ed.At(RectOf("Unison")));
+    const std::vector<std::string> expected = {
+        Format("begin %d", unison), Format("automate %d %d.000", unison, on),
+        Format("automate %d %d.000", unison, 1 - on), Format("automate %d %d.000", unison, on),
+        Format("end %d", unison)};
+    CheckSoon([&] { return Since(mark, {"begin", "end", Format("automate %d ", unison)}) == expected; },
+              [&] {
+                return Format("a click on \"Unison\" turns it %s: the host sees the press's new value, then old "
+                              "and new on the release ", on ? "on" : "off") + GestureText(mark, unison);
+              });
+    const bool follows = on ? ed.AreaBecomes(front, frontBefore) : ed.AreaBecomes(display, before, false);
+    Check(follows && ed.p.ParamText(unison) == (on ? "On" : "Off"),
+          on ? "... and the voice display gains the unison digit in front of the voice count"
+             : "... and the voice display shows the voice count alone again, as before");
   }
-  bool OnKeyDown(int, int, int key) override {
-    Log(Format("key %d", key));
+}
+
+// The formant type switch of F2 on "Init" (F2 "Partial"): after the next
+// idle the knob in the Freq/Part place is "Part F2" for "Partial" and "Ring",
+// "Freq F2" for "Fixed". A click on the knob tells which one is there: the
+// host sees the gesture of its parameter.
+void CheckFormantSwap(EditorView& ed) {
+  const int type = FindParamIndex("Type F2"), freq = FindParamIndex("Freq F2"), part = FindParamIndex("Part F2");
+  const LayoutRect knob = RowRect(LayoutIndex::kFreqKnob[1]), display = RowRect(LayoutIndex::kWaveDisplay[1]);
+  const struct {
+    bool click;
+    const char* type;
+    int knobParam;
+  } steps[] = {{false, "Partial", part}, {true, "Ring", part}, {true, "Fixed", freq}};
+  for (const auto& s : steps) {
+    const gui::Picture displayBefore = ed.SteadyArea(display), knobBefore = ed.SteadyArea(knob);
+    if (s.click) {
+      const size_t mark = Mark();
+      gui::Click(ed.At(RectOf("Type F2")));
+      CheckSoon([&] { return IsGesture(mark, type) && ed.p.ParamText(type) == s.type; }, [&] {
+        return "a click on the F2 type switch makes it \"" + ed.p.ParamText(type) + "\" " + GestureText(mark, type);
+      });
+      // The swap and the display's redraw happen in the same idle call.
+      const bool redrawn = ed.AreaBecomes(display, displayBefore);
+      const bool swapped = s.knobParam == freq;
+      const bool knobChanged = swapped ? ed.AreaBecomes(knob, knobBefore) : ed.SteadyArea(knob) != knobBefore;
+      Check(redrawn && knobChanged == swapped,
+            Format("... after the next idle the F2 display shows \"%s\" and the knob at (%d,%d) is %s", s.type, knob.L,
+                   knob.T, knobChanged ? "another one" : "the same"));
+    }
+    const size_t mark = Mark();
+    gui::Click(ed.At(knob));
+    CheckSoon([&] { return IsGesture(mark, s.knobParam); }, [&] {
+      return Format("with \"%s\" a click on the knob at (%d,%d) reaches \"%s\" ", s.type, knob.L, knob.T,
+                    kParamTable[s.knobParam].name) + Join(Since(mark, {"begin", "end"}));
+    });
+  }
+}
+
+// "Volume": drags (4 control heights for the range, 40 with Shift), the
+// wheel (120 units one step of 0.01, 60 nothing) and a double-click (back to
+// the value the editor was built with: the parameter's default, pushed
+// before the factory bank loaded).
+void CheckVolumeKnob(EditorView& ed) {
+  const int volume = FindParamIndex("Volume");
+  const double builtWith = kParamTable[volume].defaultValue;  // 0..1: normalized as it is
+  const LayoutRect knob = RectOf("Volume");
+  const POINT c = Centre(knob);
+  const gui::Picture before = ed.SteadyArea(knob);
+  const struct {
+    int x, dy, steps;
+    bool shift;
+    double change;
+    const char* what;
+  } drags[] = {{c.x - 6, -32, 8, false, 32.0 / 160, "a drag 32 pixels up"},
+               {c.x + 6, -40, 5, true, 40.0 / 1600, "a drag 40 pixels up with Shift held (fine)"}};
+  for (const auto& d : drags) {
+    const double start = ed.p.Param(volume);
+    const size_t mark = Mark();
+    gui::Drag(ed.At(d.x, c.y), ed.At(d.x, c.y + d.dy), d.steps, d.shift);
+    double last = -1.0;
+    CheckSoon([&] { return IsGesture(mark, volume, &last) && std::fabs(last - (start + d.change)) < 2e-3; }, [&] {
+      return Format("%s on \"Volume\" sends begin, automate... and end, from %.3f to %.3f: ", d.what, start,
+                    start + d.change) + GestureText(mark, volume);
+    });
+  }
+  Check(ed.AreaBecomes(knob, before), "... and the knob shows its new value");
+
+  const struct {
+    int delta;
+    double change;
+  } wheels[] = {{120, 0.01}, {-120, -0.01}, {60, 0.0}};
+  for (const auto& w : wheels) {
+    const double start = ed.p.Param(volume);
+    const size_t mark = Mark();
+    gui::Wheel(ed.At(knob), w.delta);
+    if (w.change == 0.0) gui::SleepMs(150);  // nothing is to come: give it time to come anyway
+    CheckSoon([&] { return std::fabs(ed.p.Param(volume) - (start + w.change)) < 2e-3; },
+              [&] {
+                return Format("a wheel turn of %d units %s \"Volume\" at %.3f (from %.3f) ", w.delta,
+                              w.change == 0.0 ? "leaves" : "puts", ed.p.Param(volume), start) +
+                       Join(Since(mark, {Format("automate %d ", volume)}));
+              });
+  }
+
+  const size_t mark = Mark();
+  gui::DoubleClick(ed.At(c.x, c.y + 8));
+  CheckSoon([&] { return std::fabs(ed.p.Param(volume) - builtWith) < 1e-3; }, [&] {
+    return Format("a double-click returns \"Volume\" to %.3f, the value the editor was built with ", builtWith) +
+           Join(Since(mark, {Format("automate %d ", volume)}));
+  });
+}
+
+// Opens a popup menu with a click at a point; returns its window.
+HWND OpenMenuAt(POINT at) {
+  gui::Click(at);
+  std::vector<HWND> menus;
+  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
+  return menus.empty() ? nullptr : menus[0];
+}
+// Opens the submenu of item of the open menu; returns its window.
+HWND OpenSubmenu(HWND menu, int item) {
+  if (!menu || !gui::HighlightMenuItem(menu, item)) return nullptr;
+  gui::Key(VK_RIGHT);
+  std::vector<HWND> menus;
+  return gui::WaitFor([&] { return (menus = Menus()).size() == 2; }) ? menus[1] : nullptr;
+}
+// Chooses item (or, with sub, item sub of its submenu) of the open menu with
+// the keyboard, and waits until the menus are gone.
+void Choose(HWND menu, int item, int sub = -1) {
+  HWND target = sub >= 0 ? OpenSubmenu(menu, item) : menu;
+  if (target && gui::HighlightMenuItem(target, sub >= 0 ? sub : item)) gui::Key(VK_RETURN);
+  if (!gui::WaitFor([&] { return Menus().empty(); })) {
+    Check(false, "the menu closes after a choice");
+    for (int i = 0; i < 3 && !Menus().empty(); ++i) gui::Key(VK_ESCAPE);
+  }
+}
+
+// The program menu: four submenus of 16, the current program checked;
+// an item of the second submenu selects 16 + its position.
+void CheckProgramMenu(EditorView& ed) {
+  const LayoutRect number = kProgramNumberRect;
+  HWND menuWnd = OpenMenuAt(ed.At(number));
+  HMENU menu = menuWnd ? gui::MenuOfWindow(menuWnd) : nullptr;
+  Check(Describe(menu) == "00 - 15 > | 16 - 31 > | 32 - 47 > | 48 - 63 >",
+        "a click on the program number opens the program menu: " + Describe(menu));
+  RECT menuRect = {};
+  if (menuWnd) GetWindowRect(menuWnd, &menuRect);
+  const POINT below = ed.At(number.L, number.B);
+  Check(menuRect.left == below.x && menuRect.top == below.y, "... below the number, at its left edge");
+  // Every program's item, read without opening the submenus.
+  const int current = ed.p.Program();
+  std::string wrong;
+  for (int i = 0; i < 64 && menu; ++i) {
+    const std::vector<gui::MenuItem> sub = gui::ReadMenu(GetSubMenu(menu, i / 16));
+    const gui::MenuItem item = i % 16 < static_cast<int>(sub.size()) ? sub[i % 16] : gui::MenuItem();
+    if (item.text != Format("%02d: %s", i, ed.p.ProgramName(i).c_str()) || item.checked != (i == current)) {
+      wrong += Format(" [%d: %s%s]", i, item.text.c_str(), item.checked ? " (checked)" : "");
+    }
+  }
+  Check(menu && wrong.empty(), Format("... its 64 items are \"NN: name\", program %d's checked", current) + wrong);
+
+  const std::string name20 = ed.p.ProgramName(20);
+  Choose(menuWnd, 1, 4);
+  CheckSoon([&] { return ed.p.Program() == 20 && ed.p.ProgramName() == name20; }, [&] {
+    return "choosing the fifth item of \"16 - 31\" selects program 20 \"" + ed.p.ProgramName() +
+           "\" (effGetProgram " + std::to_string(ed.p.Program()) + ")";
+  });
+
+  if (OpenMenuAt(ed.At(number))) gui::Key(VK_ESCAPE);
+  Check(gui::WaitFor([&] { return Menus().empty(); }) && ed.p.Program() == 20,
+        "the program menu closed with Escape selects nothing");
+}
+
+HWND OpenUtilityMenu(EditorView& ed) { return OpenMenuAt(ed.At(RowRect(LayoutIndex::kUtilityMenu))); }
+void RunUtility(EditorView& ed, int command) { Choose(OpenUtilityMenu(ed), command); }
+
+// The utility menu's items are numbered by their commands; two open submenus.
+constexpr int kMidiItem = IKSOptionMenu::kMidiSubmenuItem, kOnlineItem = IKSOptionMenu::kOnlineSubmenuItem;
+
+std::string UtilityMenuText(bool pasteEnabled) {
+  return std::string("Copy Program | Paste Program") + (pasteEnabled ? "" : " (grayed)") +
+         " | Init Program | --- | Load Program | Save Program | Load Bank | Save Bank | --- | Select Startup Bank | "
+         "Load Startup Bank (grayed) | Unselect Startup Bank (grayed) | --- | Default Path for Program Files | "
+         "Global MIDI Settings... > | Reload Configuration | Save Configuration | --- | Go Online... >";
+}
+
+void CheckUtilityMenu(EditorView& ed, const std::string& pictures) {
+  const POINT at = ed.At(RowRect(LayoutIndex::kUtilityMenu));
+  HWND menu = OpenUtilityMenu(ed);
+  HMENU items = menu ? gui::MenuOfWindow(menu) : nullptr;
+  RECT r = {};
+  if (menu) GetWindowRect(menu, &r);
+  Check(r.left == at.x && r.top == at.y, "a click on MENU opens the utility menu at the click");
+  Check(Describe(items) == UtilityMenuText(false),
+        "its items, without a copy and without a startup bank: " + Describe(items));
+  Check(items && Describe(GetSubMenu(items, kMidiItem)) == "MIDI Thru | Ignore Program Change" &&
+            Describe(GetSubMenu(items, kOnlineItem)) ==
+                std::string("Check Online for Update | Visit ") + kMakerWebSiteName,
+        "its submenus: " + Describe(GetSubMenu(items, kMidiItem)) + "; " +
+            Describe(GetSubMenu(items, kOnlineItem)));
+  Choose(menu, kMidiItem, kCmdMidiThru - IKSOptionMenu::kMidiFirstCommand);  // on
+
+  HWND midiMenu = OpenSubmenu(OpenUtilityMenu(ed), kMidiItem);
+  const std::string midi = midiMenu ? Describe(gui::MenuOfWindow(midiMenu)) : std::string("(not open)");
+  Check(midi == "MIDI Thru (checked) | Ignore Program Change",
+        "\"MIDI Thru\" chosen in the MIDI submenu shows its check mark the next time: " + midi);
+  // The menus as the screen shows them, over the editor.
+  RECT area;
+  GetWindowRect(ed.p.host, &area);
+  for (HWND m : Menus()) {
+    RECT mr;
+    GetWindowRect(m, &mr);
+    UnionRect(&area, &area, &mr);
+  }
+  KeepPicture(gui::CaptureScreen(area), pictures + "-menu.png", "the utility menu open");
+  for (int i = 0; i < 3 && !Menus().empty(); ++i) gui::Key(VK_ESCAPE);
+  Check(gui::WaitFor([&] { return Menus().empty(); }), "Escape closes the menus");
+}
+
+// The program name entry (a click on the name): Enter and a click outside
+// the editor commit, Escape and a click on the editor cancel. The name holds
+// at most 27 bytes of UTF-8 and is never cut inside a character.
+void CheckNameEntry(EditorView& ed) {
+  const LayoutRect name = kProgramNameRect;
+  // 24 characters, 26 bytes, then an "Ω" that would end at byte 28: it
+  // cannot stay. The box itself takes 27 characters and no more.
+  const std::string longName = "B\xC3\xA4sse \xCE\xA9 with a long name\xCE\xA9!!xyz";
+  const std::string kept = "B\xC3\xA4sse \xCE\xA9 with a long name";
+  const std::string renamed = "B\xC3\xA4sse \xCE\xA9";
+  struct Case {
+    const char* how;
+    std::string typed;
+    std::function<void()> finish;
+    std::string becomes;  // empty: the name stays
+  };
+  const Case cases[] = {
+      {"Enter", longName, [] { gui::Key(VK_RETURN); }, kept},
+      {"Escape", "no", [] { gui::Key(VK_ESCAPE); }, ""},
+      {"a click on the editor", "zz", [&] { gui::Click(ed.At(700, 50)); }, ""},
+      {"a click on the host's window", renamed,
+       [&] { gui::Click(gui::OnScreen(ed.p.host, 200, kEditorHeight + kHostMargin / 2)); }, renamed},
+  };
+  for (const Case& c : cases) {
+    const std::string before = ed.p.ProgramName();
+    const gui::Picture shown = ed.SteadyArea(name);
+    gui::Click(ed.At(name));
+    HWND box = nullptr;
+    gui::WaitFor([&] { return (box = GetDlgItem(ed.wnd, IGraphicsWin::kEntryId)) != nullptr; });
+    Check(box && gui::ClassOf(box) == "Edit" && gui::TextOf(box) == before,
+          std::string("a click on the program name opens the entry box (") + c.how + ") holding \"" +
+              (box ? gui::TextOf(box) : std::string()) + "\"");
+    gui::SleepMs(50);
+    const size_t mark = Mark();
+    gui::Type(c.typed);
+    c.finish();
+    const bool commits = !c.becomes.empty();
+    const std::string expected = commits ? c.becomes : before;
+    const bool closed = gui::WaitFor([&] { return GetDlgItem(ed.wnd, IGraphicsWin::kEntryId) == nullptr; });
+    CheckSoon([&] { return closed && ed.p.ProgramName() == expected && Logged(mark, "update display") == commits; },
+              [&] {
+                return std::string("typing and ") + c.how + (commits ? " renames" : " keeps") +
+                       " the program: \"" + ed.p.ProgramName() + "\"" +
+                       (Logged(mark, "update display") ? ", the host's program display updated" : "");
+              });
+    if (commits) Check(ed.AreaBecomes(name, shown), "... and the program display shows the new name");
+  }
+}
+
+// Copy on program 20, a rename of program 20, paste into 21: 21 gets 20's
+// values as copied and 20's name as it is now.
+void CheckCopyPaste(EditorView& ed, const std::vector<float>& copied) {
+  gui::Click(ed.At(RowRect(LayoutIndex::kNextProgram)));
+  CheckSoon([&] { return ed.p.Program() == 21; }, [&] { return Format("next arrow: program %d", ed.p.Program()); });
+  HWND menu = OpenUtilityMenu(ed);
+  const std::string items = menu ? Describe(gui::MenuOfWindow(menu)) : std::string();
+  Check(items == UtilityMenuText(true), "after a copy \"Paste Program\" is enabled: " + items);
+  Choose(menu, kCmdPasteProgram);
+  Answer(ed.p.host, "Paste Program", "Do you really want to overwrite the current program?", IDYES, "Yes");
+  const std::string name20 = ed.p.ProgramName(20);
+  CheckSoon([&] { return ed.p.ProgramName() == name20 && ed.p.Params() == copied; }, [&] {
+    return "... program 21 gets the copied values and program 20's name as it is now: \"" + ed.p.ProgramName() +
+           "\"";
+  });
+}
+
+bool FileStartsWith(const std::string& utf8Path, const char* magic) {
+  wchar_t wide[MAX_PATH] = {0};
+  MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, wide, MAX_PATH);
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char head[4] = {0};
+  DWORD got = 0;
+  ReadFile(h, head, 4, &got, nullptr);
+  CloseHandle(h);
+  return got == 4 && std::memcmp(head, magic, 4) == 0;
+}
+
+// A file dialog of the utility menu: waits for it to give its name box the
+// keyboard, types a name (none: Enter on the suggestion, which the box holds
+// selected) and presses Enter, or Escape to cancel.
+bool UseFileDialog(const std::string* typed, bool cancel) {
+  HWND dialog = WaitForDialog(nullptr);
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!dialog || !gui::WaitFor([&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus &&
+               gui::ClassOf(info.hwndFocus) == "Edit" && GetAncestor(info.hwndFocus, GA_ROOT) == dialog;
+      }, 5000)) {
     return false;
   }
-};
-
-void BuildTestLayout(IGraphicsWin* g, IPlugBase* plug) {
-  g->AddControl(new RigControl(plug, Rect(0, 0, kRigWidth, kRigHeight), kBackground));
-  g->AddControl(new Fader(plug, kFader, 0));
-
-  auto* menu = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kMenuButton, kButton, "Menu")));
-  menu->onDown = [g](RigControl*) {
-    PopupMenu root;
-    root.AddItem("Alpha", PopupMenuItem::kChecked);
-    root.AddItem("Beta", PopupMenuItem::kDisabled);
-    root.AddSeparator();
-    auto first = std::make_unique<PopupMenu>();
-    first->AddItem("One");
-    first->AddItem("Two");
-    auto second = std::make_unique<PopupMenu>(2);
-    second->AddItem("Red");
-    second->AddItem("Green");
-    second->AddItem("Blue", PopupMenuItem::kTitle);
-    const PopupMenu *firstMenu = first.get(), *secondMenu = second.get();
-    root.AddSubmenu("First", std::move(first));
-    root.AddSubmenu("Second", std::move(second));
-    root.AddItem("Last");
-    PopupMenu* chosen = g->ShowPopupMenu(&root, kMenuButton);
-    const char* name = chosen == &root ? "root" : chosen == firstMenu ? "First" : chosen == secondMenu ? "Second" : "?";
-    Log(chosen ? Format("menu %s %d", name, chosen->GetChosenItemIdx()) : "menu none");
-  };
-
-  auto* entry = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kEntryButton, kButton, "Entry")));
-  entry->SetTextEntryLength(12);
-  entry->onDown = [g](RigControl* c) { g->ShowValueEntry(c, c->Style(), kEntryButton, "abc", nullptr); };
-
-  auto* ask = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kAskButton, kButton, "Ask")));
-  ask->onDown = [g](RigControl*) {
-    Log(Format("answer %d", g->ShowMessageBox("Replace the program?", "Quarvi", MB_TYPE_YESNO)));
-  };
-
-  auto* open = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kOpenButton, kButton, "Open")));
-  open->onDown = [g](RigControl*) {
-    std::string name, folder = gFileFolder;
-    g->AskForFile(&name, kFileOpen, &folder, "fxp fxb");
-    Log("open " + name + " | " + folder);
-  };
-
-  auto* save = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kSaveButton, kButton, "Save")));
-  save->onDown = [g](RigControl*) {
-    std::string name = "B\xC3\xA4sse \xCE\xA9.fxb", folder = gFileFolder;
-    g->AskForFile(&name, kFileSave, &folder, "fxb");
-    Log("save " + name + " | " + folder);
-  };
-
-  auto* color = static_cast<RigControl*>(g->AddControl(new RigControl(plug, kColorButton, kButton, "Colour")));
-  color->onDown = [g](RigControl*) {
-    Color c(255, 10, 20, 30);
-    Log(g->AskForColor(&c, "Pick a colour") ? "colour chosen" : "colour none");
-  };
-}
-
-// The plug-in of part 2: one parameter, the test layout.
-class RigPlug : public IPlugVST {
- public:
-  explicit RigPlug(audioMasterCallback host)
-      : IPlugVST(host, 1, "0-2", 1, "Quarvi GUI rig", "", "Kestrel Sound Music", 0x00020004, 0x33333135, 0,
-                 true, true, true) {
-    GetParam(0)->SetupDouble("Level", 0.5, 0.0, 1.0, 0.001, 1.0);
-    auto* g = new IGraphicsWin(this, GetModuleHandleW(nullptr), kRigWidth, kRigHeight);
-    BuildTestLayout(g, this);
-    AttachEditor(g);
-  }
-  ~RigPlug() override { DestroyEditor(); }
-};
-
-double LastAutomation(const std::vector<std::string>& entries) {
-  double v = -1.0;
-  for (const std::string& e : entries) {
-    int index = 0;
-    if (std::sscanf(e.c_str(), "automate %d %lf", &index, &v) != 2) continue;
-  }
-  return v;
-}
-
-// begin, at least one automate, end: in this order and nothing else.
-bool IsGesture(const std::vector<std::string>& host) {
-  if (host.size() < 3 || host.front() != "begin 0" || host.back() != "end 0") return false;
-  for (size_t i = 1; i + 1 < host.size(); ++i) {
-    if (host[i].compare(0, 11, "automate 0 ") != 0) return false;
+  if (cancel) {
+    gui::Key(VK_ESCAPE);
+  } else {
+    if (typed) gui::Type(*typed);
+    gui::Key(VK_RETURN);
   }
   return true;
 }
 
-// The open popup menus, top-level first.
-std::vector<HWND> Menus() {
-  std::vector<HWND> m = gui::TopLevelWindows("#32768");
-  return std::vector<HWND>(m.rbegin(), m.rend());  // newest is on top of the z-order
+bool NoErrorBox() {
+  gui::SleepMs(100);
+  HWND box = gui::FindTopLevel("#32770", "Error");
+  if (box) ClickButton(box, IDOK);
+  return box == nullptr;
 }
 
-std::string Describe(const std::vector<gui::MenuItem>& items) {
-  std::string s;
-  for (const auto& i : items) {
-    s += (s.empty() ? "" : " | ") + (i.separator ? std::string("---") : i.text);
-    if (i.checked) s += " (checked)";
-    if (i.grayed && !i.separator) s += " (grayed)";
-    else if (i.disabled && !i.separator) s += " (disabled)";
-    if (i.submenu) s += " >";
-  }
-  return s;
+// Save Bank into the folder "Bässe Ω" (the path typed in the save dialog),
+// again into the same file (the dialog starts there now; overwriting asks),
+// a change, Load Bank cancelled, then Load Bank of the file: the change is
+// undone.
+void CheckBankFiles(EditorView& ed) {
+  const int volume = FindParamIndex("Volume");
+  const std::string path = gBankFolder + "\\" + kBankFile;
+  const double saved = ed.p.Param(volume);
+
+  RunUtility(ed, kCmdSaveBank);
+  const bool typedIn = UseFileDialog(&path, false);
+  CheckSoon([&] { return typedIn && FileStartsWith(path, "CcnK"); },
+            [&] { return "Save Bank with the path typed in the save dialog writes " + path; }, 5000);
+  Check(NoErrorBox(), "... without an error");
+
+  RunUtility(ed, kCmdSaveBank);
+  const bool onSuggestion = UseFileDialog(nullptr, false);
+  HWND confirm = nullptr;
+  gui::WaitFor([&] {
+    for (HWND d : gui::TopLevelWindows("#32770")) {
+      if (gui::DialogMessage(d).find("exists") != std::string::npos) confirm = d;
+    }
+    return confirm != nullptr;
+  }, 5000);
+  Check(onSuggestion && confirm, "Save Bank again: the dialog starts in that folder with \"Quarvi\", and saving "
+                                 "over the file asks first: \"" +
+                                     (confirm ? gui::DialogMessage(confirm) : std::string()) + "\"");
+  if (confirm) ClickButton(confirm, IDYES);
+  Check(gui::WaitFor([&] { return gui::TopLevelWindows("#32770").empty(); }, 5000) && NoErrorBox() &&
+            FileStartsWith(path, "CcnK"),
+        "... Yes saves it");
+
+  ed.p.SetParam(volume, 0.1f);
+  RunUtility(ed, kCmdLoadBank);  // cancelled
+  const bool cancelled = UseFileDialog(nullptr, true);
+  Check(cancelled && gui::WaitFor([&] { return gui::TopLevelWindows("#32770").empty(); }) && NoErrorBox() &&
+            std::fabs(ed.p.Param(volume) - 0.1) < 1e-3,
+        "a cancelled Load Bank changes nothing and says nothing");
+
+  RunUtility(ed, kCmdLoadBank);
+  const std::string name = kBankFile;
+  const bool loaded = UseFileDialog(&name, false);
+  CheckSoon([&] { return loaded && std::fabs(ed.p.Param(volume) - saved) < 1e-3; }, [&] {
+    return Format("Load Bank of \"%s\" in the dialog (started in the folder of the last save) brings \"Volume\" "
+                  "back from 0.100 to %.3f", kBankFile, ed.p.Param(volume));
+  }, 5000);
+  Check(NoErrorBox(), "... without an error");
 }
 
-HWND WaitForDialog(const char* title) {
-  HWND d = nullptr;
-  gui::WaitFor([&] { return (d = gui::FindTopLevel("#32770", title)) != nullptr; }, 5000);
-  return d;
+void CheckInitProgram(EditorView& ed) {
+  const int volume = FindParamIndex("Volume");
+  const std::string before = ed.p.ProgramName();
+  const std::vector<float> values = ed.p.Params();
+  RunUtility(ed, kCmdInitProgram);
+  Answer(ed.p.host, "Initialize Program", "Do you really want to initialize the current program?", IDNO, "No");
+  gui::SleepMs(100);
+  Check(ed.p.ProgramName() == before && ed.p.Params() == values, "... and No leaves the program as it was");
+
+  RunUtility(ed, kCmdInitProgram);
+  Answer(ed.p.host, "Initialize Program", "Do you really want to initialize the current program?", IDYES, "Yes");
+  CheckSoon([&] { return ed.p.ProgramName() == "Init"; },
+            [&] { return "... and Yes names the program \"" + ed.p.ProgramName() + "\""; });
+  const double defaultVolume = kParamTable[volume].defaultValue;
+  Check(std::fabs(ed.p.Param(volume) - defaultVolume) < 1e-6 && ed.p.ParamText(FindParamIndex("Type F2")) == "Partial",
+        Format("... with the parameters' defaults (\"Volume\" %.3f, \"Type F2\" %s)", ed.p.Param(volume),
+               ed.p.ParamText(FindParamIndex("Type F2")).c_str()));
 }
 
-void ClickButton(HWND dialog, int id) {
-  HWND button = GetDlgItem(dialog, id);
-  if (button) gui::Click(gui::CenterOf(button));
-}
-
-void RunTestLayout(const std::string& pictures) {
-  std::printf("-- the test layout in-process\n");
+void RunEditorByHand(const std::string& path, const std::string& pictures) {
+  std::printf("-- the editor of %s, worked by hand\n", path.c_str());
+  HMODULE dll = LoadLibraryA(path.c_str());
+  auto entry = dll ? reinterpret_cast<VstPluginMainProc>(GetProcAddress(dll, "VSTPluginMain")) : nullptr;
   Plugin p;
-  OnUi([&] { p.effect = (new RigPlug(HostCallback))->GetAEffect(); });
+  if (entry) OnUi([&] { p.effect = entry(HostCallback); });
+  if (!p.effect) {
+    Check(false, "an instance of the library");
+    return;
+  }
   p.Call(effOpen);
-  const SIZE size = p.EditorSize();
-  Check(size.cx == kRigWidth && size.cy == kRigHeight, Format("effEditGetRect: %ldx%ld", size.cx, size.cy));
   p.NewHostWindow(10, 10);
-  Check(p.OpenEditor(), "effEditOpen");
+  Check(p.OpenEditor() && p.Editor(), "the editor opens in the host window on program 0, \"" + p.ProgramName() + "\"");
+  EditorView ed{p, p.Editor()};
+  if (!ed.wnd) return;
+  gui::SleepMs(200);
+
+  CheckProgramArrows(ed);
+  CheckUnison(ed);
+  CheckFormantSwap(ed);
+  CheckVolumeKnob(ed);
+  CheckProgramMenu(ed);
+  CheckUtilityMenu(ed, pictures);
+  RunUtility(ed, kCmdCopyProgram);  // on program 20
+  const std::vector<float> copied = p.Params();
+  CheckNameEntry(ed);
+  CheckCopyPaste(ed, copied);
+  CheckBankFiles(ed);
+  CheckInitProgram(ed);
+
+  KeepPicture(Picture(ed.wnd), pictures + "-dll.png", "the editor after the checks");
+  p.CloseEditor();
+  p.Close();
+  p.DestroyHostWindow();
+  OnUi([&] { FreeLibrary(dll); });
+}
+
+// ---- part 3: window services the editor does not use --------------------------------------
+
+// A plug-in linked in, with one parameter and an editor without controls.
+class BarePlug : public IPlugVST {
+ public:
+  static constexpr int kWidth = 200, kHeight = 100;
+  explicit BarePlug(audioMasterCallback host)
+      : IPlugVST(host, 1, "0-2", 1, "Quarvi GUI rig", "", "Kestrel Sound Music", 0x00020004, 0x33333135, 0,
+                 true, true, true) {
+    GetParam(0)->SetupDouble("Level", 0.5, 0.0, 1.0, 0.001, 1.0);
+    AttachEditor(new IGraphicsWin(this, GetModuleHandleW(nullptr), kWidth, kHeight));
+  }
+  ~BarePlug() override { DestroyEditor(); }
+};
+
+void RunWindowServices() {
+  std::printf("-- window services the editor does not use, on an editor linked in\n");
+  Plugin p;
+  OnUi([&] { p.effect = (new BarePlug(HostCallback))->GetAEffect(); });
+  p.Call(effOpen);
+  p.NewHostWindow(10, 10);
+  Check(p.OpenEditor(), "an editor without controls opens");
   HWND editor = p.Editor();
   if (!editor) return;
+  IGraphics* g = static_cast<IPlugVST*>(p.effect->object)->GetGUI();
   auto at = [&](int x, int y) { return gui::OnScreen(editor, x, y); };
-  auto shows = [&](std::vector<std::pair<POINT, uint32_t>> expected) {
-    return gui::WaitFor([&] {
-      const gui::Picture pic = Picture(editor);
-      for (const auto& e : expected) {
-        if (pic.At(e.first.x, e.first.y) != e.second) return false;
-      }
-      return true;
-    });
-  };
-  const int fy = (kFader.T + kFader.B) / 2;
+  const int width = BarePlug::kWidth, height = BarePlug::kHeight;
 
-  Check(shows({{{5, 5}, kBackground}, {{25, fy}, kBar}, {{115, fy}, kBar}, {{125, fy}, kTrack},
-               {{243, 23}, kButton}}),
-        "the first ticks paint the layout: background, the fader at half, buttons");
-
-  // Drags: begin, automation, end, in order; Shift for fine steps.
   size_t mark = Mark();
-  gui::Drag(at(120, fy), at(150, fy), 6, false);
-  std::vector<std::string> host = Since(mark, {"begin", "automate", "end"});
-  gui::WaitFor([&] { return !(host = Since(mark, {"begin", "automate", "end"})).empty() && host.back() == "end 0"; });
-  Check(IsGesture(host) && std::fabs(LastAutomation(host) - 0.8) < 1e-3,
-        "a drag of 30 pixels sends begin, automate... and end to the host, ending at 0.800: " + Join(host));
-  Check(shows({{{165, fy}, kBar}, {{185, fy}, kTrack}}), "the fader shows its new value");
-  KeepPicture(editor, pictures + ".png", "test layout");
-
-  mark = Mark();
-  gui::Drag(at(150, fy), at(110, fy), 4, true);
-  gui::WaitFor([&] { return Logged(mark, "end 0"); });
-  host = Since(mark, {"begin", "automate", "end"});
-  const std::vector<std::string> drags = Since(mark, {"drag"});
-  bool allShift = !drags.empty();
-  for (const std::string& d : drags) allShift = allShift && d == "drag shift";
-  Check(IsGesture(host) && allShift && std::fabs(LastAutomation(host) - 0.76) < 1e-3,
-        "a drag with Shift held moves in fine steps (0.760): " + Join(Since(mark, {"drag", "end", "begin"})));
-
-  // The wheel: one notch each way, and a high-resolution half step.
-  const struct {
-    int delta;
-    const char* logged;
-    double value;
-  } wheels[] = {{120, "wheel 1", 0.86}, {-120, "wheel -1", 0.76}, {60, "wheel 0", 0.76}};
-  for (const auto& w : wheels) {
-    mark = Mark();
-    gui::Wheel(at(100, fy), w.delta);
-    CheckSoon([&] { return Logged(mark, w.logged) && std::fabs(LastAutomation(Since(mark)) - w.value) < 1e-3; },
-              [&] { return Format("a wheel turn of %d units reaches the fader as %s: ", w.delta, w.logged) +
-                           Join(Since(mark)); });
-  }
-
-  // Double-click returns the fader to the value it started with.
-  mark = Mark();
-  gui::DoubleClick(at(100, fy));
-  CheckSoon([&] { return std::fabs(LastAutomation(Since(mark)) - 0.5) < 1e-3; },
-            [&] { return "a double-click resets the fader to 0.500: " + Join(Since(mark, {"automate"})); });
-
-  // Keys: 'Q' goes through the core as key 31 (unhandled), F1 straight on.
-  mark = Mark();
-  CheckKeysReachTheHost(at(100, fy), "test layout");
-  Check(Logged(mark, "key 31") && Since(mark, {"key "}).size() == 1,
-        "'Q' reached the control under the mouse as key 31 first; F1 did not " + Join(Since(mark, {"key "})));
-
-  // The entry box: Enter commits, Escape and a click on the editor cancel,
-  // focus given to another window commits.
-  auto openEntry = [&](const char* what) {
-    gui::Click(at(400, 35));
-    HWND box = nullptr;
-    gui::WaitFor([&] { return (box = GetDlgItem(editor, IGraphicsWin::kEntryId)) != nullptr; });
-    Check(box && gui::ClassOf(box) == "Edit" && gui::TextOf(box) == "abc",
-          std::string("the entry box opens (") + what + "): an EDIT child with id 99 holding \"abc\"");
-    gui::SleepMs(50);
-    return box;
-  };
-  auto entryClosed = [&] { return gui::WaitFor([&] { return GetDlgItem(editor, IGraphicsWin::kEntryId) == nullptr; }); };
-
-  mark = Mark();
-  openEntry("Enter");
-  gui::Type("xyz");
-  gui::Key(VK_RETURN);
-  CheckSoon([&] { return entryClosed() && Logged(mark, "entered xyz"); },
-            [&] { return "typing xyz and Enter commits \"xyz\" " + Join(Since(mark, {"entered"})); });
-
-  mark = Mark();
-  openEntry("Escape");
-  gui::Type("no");
-  gui::Key(VK_ESCAPE);
-  Check(entryClosed() && Since(mark, {"entered"}).empty(), "Escape closes the entry without a text");
-
-  mark = Mark();
-  openEntry("click");
-  gui::Type("zz");
-  gui::Click(at(200, 250));
-  Check(entryClosed() && Since(mark, {"entered"}).empty(), "a click on the editor closes the entry without a text");
-
-  mark = Mark();
-  openEntry("focus");
-  gui::Type("fx");
-  gui::Click(gui::OnScreen(p.host, 200, kRigHeight + kHostMargin / 2));
-  CheckSoon([&] { return entryClosed() && Logged(mark, "entered fx"); }, [&] {
-    return "a click on the host's window (focus elsewhere) commits \"fx\" " + Join(Since(mark, {"entered", "host"}));
+  StartOnUi([g] {
+    Color c(255, 10, 20, 30);
+    Log(g->AskForColor(&c, "Pick a colour") ? "colour chosen" : "colour none");
   });
-
-  // Menus: read the items, choose one in the second submenu.
-  mark = Mark();
-  gui::Click(at(280, 35));
-  std::vector<HWND> menus;
-  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
-  const std::vector<gui::MenuItem> items = menus.empty() ? std::vector<gui::MenuItem>{}
-                                                         : gui::ReadMenu(gui::MenuOfWindow(menus[0]));
-  Check(Describe(items) == "Alpha (checked) | Beta (grayed) | --- | First > | Second > | Last",
-        "the menu shows its items: " + Describe(items));
-  RECT menuRect = {};
-  if (!menus.empty()) GetWindowRect(menus[0], &menuRect);
-  const POINT below = at(kMenuButton.L, kMenuButton.B);
-  Check(menuRect.left == below.x && menuRect.top == below.y, "... at the control's bottom left corner");
-  if (!menus.empty() && gui::HighlightMenuItem(menus[0], 4)) {
-    gui::Key(VK_RIGHT);
-    gui::WaitFor([&] { return (menus = Menus()).size() == 2; });
-  }
-  const std::vector<gui::MenuItem> sub = menus.size() == 2 ? gui::ReadMenu(gui::MenuOfWindow(menus[1]))
-                                                           : std::vector<gui::MenuItem>{};
-  Check(Describe(sub) == "01: Red | 02: Green | 03: Blue (disabled)",
-        "the second submenu, numbered \"%02d: \": " + Describe(sub));
-  if (menus.size() == 2 && gui::HighlightMenuItem(menus[1], 1)) gui::Key(VK_RETURN);
-  CheckSoon([&] { return Since(mark, {"menu"}) == std::vector<std::string>{"menu Second 1"}; },
-            [&] { return "choosing Green returns the second submenu with position 1: " + Join(Since(mark, {"menu"})); });
-  Check(gui::WaitFor([&] { return Menus().empty(); }), "the menu is gone");
-
-  mark = Mark();
-  gui::Click(at(280, 35));
-  gui::WaitFor([&] { return Menus().size() == 1; });
-  gui::Key(VK_ESCAPE);
-  Check(gui::WaitFor([&] { return Logged(mark, "menu none"); }), "a menu closed with Escape chooses nothing");
-
-  // A message box, owned by the host's window; its answer comes back.
-  const struct {
-    int button;
-    const char* logged;
-  } answers[] = {{IDYES, "answer 6"}, {IDNO, "answer 7"}};
-  for (const auto& a : answers) {
-    mark = Mark();
-    gui::Click(at(60, 85));
-    HWND box = WaitForDialog("Quarvi");
-    Check(box && gui::DialogMessage(box) == "Replace the program?" && GetWindow(box, GW_OWNER) == p.host,
-          "a message box asks \"" + (box ? gui::DialogMessage(box) : std::string()) + "\", owned by the host's window");
-    if (box) ClickButton(box, a.button);
-    CheckSoon([&] { return Logged(mark, a.logged); },
-              [&] { return std::string("its answer comes back: ") + Join(Since(mark, {"answer"})); });
-  }
-
-  // The file dialogs: a file chosen comes back as its full path (UTF-8);
-  // cancel gives an empty name; saving over a file asks first.
-  const std::string name = "B\xC3\xA4sse \xCE\xA9.fxb";
-  mark = Mark();
-  gui::Click(at(175, 85));
-  HWND dialog = WaitForDialog(nullptr);
-  Check(dialog != nullptr, "the open dialog appears");
-  gui::SleepMs(300);
-  gui::Type(name);
-  gui::Key(VK_RETURN);
-  const std::string chosen = "open " + gFileFolder + name + " | " + gFileFolder;
-  CheckSoon([&] { return Logged(mark, chosen); },
-            [&] { return "the file typed in the open dialog comes back as its full path: " + Join(Since(mark, {"open"})); },
-            5000);
-
-  mark = Mark();
-  gui::Click(at(175, 85));
-  if (WaitForDialog(nullptr)) gui::Key(VK_ESCAPE);
-  CheckSoon([&] { return Logged(mark, "open  | " + gFileFolder); },
-            [&] { return "a cancelled open dialog gives an empty name: " + Join(Since(mark, {"open"})); }, 5000);
-
-  mark = Mark();
-  gui::Click(at(285, 85));
-  if (HWND save = WaitForDialog(nullptr)) {
-    gui::SleepMs(300);
-    gui::Key(VK_RETURN);
-    HWND confirm = nullptr;
-    gui::WaitFor([&] {
-      for (HWND d : gui::TopLevelWindows("#32770")) {
-        if (d != save && gui::DialogMessage(d).find("exists") != std::string::npos) confirm = d;
-      }
-      return confirm != nullptr;
-    });
-    Check(confirm != nullptr, "saving over an existing file asks first: \"" +
-                                  (confirm ? gui::DialogMessage(confirm) : std::string()) + "\"");
-    if (confirm) ClickButton(confirm, IDYES);
-  } else {
-    Check(false, "the save dialog appears");
-  }
-  CheckSoon([&] { return Logged(mark, "save " + gFileFolder + name + " | " + gFileFolder); },
-            [&] { return "... and Yes gives the full path " + Join(Since(mark, {"save"})); }, 5000);
-
-  mark = Mark();
-  gui::Click(at(400, 85));
   HWND colour = WaitForDialog("Pick a colour");
   Check(colour != nullptr, "the colour dialog carries the prompt as its title");
   if (colour) gui::Key(VK_ESCAPE);
   Check(gui::WaitFor([&] { return Logged(mark, "colour none"); }), "a cancelled colour dialog returns false");
 
-  // System services: folders, the clipboard, the hidden cursor, a web link
-  // the user declines.
-  IGraphics* g = static_cast<IPlugVST*>(p.effect->object)->GetGUI();
+  // Folders, the clipboard, the hidden cursor, a web link the user declines.
   std::string hostFolder, pluginFolder, desktop, appData, commonAppData, clip;
   const std::string unicode = "B\xC3\xA4sse \xCE\xA9";
   bool clipOk = false;
@@ -798,7 +1038,7 @@ void RunTestLayout(const std::string& pictures) {
             " and " + commonAppData);
   Check(clipOk && clip == unicode, "the clipboard's Unicode text comes back as UTF-8: " + clip);
 
-  POINT before = at(300, 200), after = {};
+  POINT before = at(150, 50), after = {};
   gui::MoveTo(before);
   OnUi([&] { g->HideCursor(); });
   gui::MoveTo(at(10, 10));
@@ -822,12 +1062,12 @@ void RunTestLayout(const std::string& pictures) {
   // the host's window grow by the difference.
   RECT hostBefore = {}, hostAfter = {}, editorAfter = {};
   GetClientRect(p.host, &hostBefore);
-  OnUi([&] { static_cast<IPlugVST*>(p.effect->object)->GetGUI()->Resize(kRigWidth + 20, kRigHeight + 10); });
+  OnUi([&] { g->Resize(width + 20, height + 10); });
   GetClientRect(p.host, &hostAfter);
   GetClientRect(editor, &editorAfter);
-  Check(editorAfter.right == kRigWidth + 20 && editorAfter.bottom == kRigHeight + 10 &&
+  Check(editorAfter.right == width + 20 && editorAfter.bottom == height + 10 &&
             hostAfter.right == hostBefore.right + 20 && hostAfter.bottom == hostBefore.bottom + 10 &&
-            p.EditorSize().cx == kRigWidth + 20,
+            p.EditorSize().cx == width + 20,
         Format("Resize grows the editor to %ldx%ld and the host window by the same", editorAfter.right,
                editorAfter.bottom));
 
@@ -850,35 +1090,24 @@ void RunTestLayout(const std::string& pictures) {
 
 // ---- main -------------------------------------------------------------------------------------
 
-std::string Utf8(const std::wstring& w) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
-  s.resize(s.size() - 1);
-  return s;
-}
-
-// A folder with a bank file whose name is not ANSI, for the file dialogs.
-void MakeFileFolder() {
+// The folder "Bässe Ω" for the bank files, without a bank in it yet.
+void MakeBankFolder() {
   wchar_t temp[MAX_PATH] = {0};
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"quarvi-gui-rig\\";
+  const std::wstring rig = std::wstring(temp) + L"quarvi-gui-rig", folder = rig + L"\\B\u00e4sse \u03a9";
+  CreateDirectoryW(rig.c_str(), nullptr);
   CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring file = folder + L"B\u00e4sse \u03a9.fxb";
-  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (h != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(h, "CcnK", 4, &written, nullptr);
-    CloseHandle(h);
-  }
-  gFileFolder = Utf8(folder);
+  DeleteFileW((folder + L"\\Quarvi.fxb").c_str());
+  char utf8[4 * MAX_PATH] = {0};
+  WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, utf8, sizeof(utf8), nullptr, nullptr);
+  gBankFolder = utf8;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: quarvi-gui-rig PLUGIN.dll PICTURES (pictures: PICTURES.png, PICTURES-dll.png)\n");
+    std::fprintf(stderr, "usage: quarvi-gui-rig PLUGIN.dll PICTURES (pictures: PICTURES-dll.png, PICTURES-menu.png)\n");
     return 2;
   }
   const std::string library = argv[1], pictures = argv[2];
@@ -886,12 +1115,13 @@ int main(int argc, char** argv) {
   gUiWnd = CreateWindowExW(0, L"QuarviRigUi", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                            nullptr);
   SetTimer(gUiWnd, 1, 50, nullptr);  // the host's idle calls, also inside modal loops
-  MakeFileFolder();
+  MakeBankFolder();
 
   const DWORD uiThread = GetCurrentThreadId();
   std::thread user([&] {
-    RunLibrary(library, pictures);
-    RunTestLayout(pictures);
+    RunLibrary(library);
+    RunEditorByHand(library, pictures);
+    RunWindowServices();
     PostThreadMessageW(uiThread, WM_QUIT, 0, 0);
   });
   MSG msg;
