@@ -20,11 +20,14 @@
 // compared with the same layout drawn by the headless editor; drags, wheel,
 // double-click, keys, the entry box, drawn menus, zenity and the drawn
 // fallback box, file and colour dialogs, services, the idle clock
-// (PICTURES.png). Part 3 plays the library's editor as a user: a knob, a
-// button, the program arrows, the utility menu and a command answered in
-// zenity, renaming the program, each step's window compared with the
-// headless picture (PICTURES-instrument.png; PICTURES-screen.png: the host
-// window with the utility menu open).
+// (PICTURES.png). Part 3 plays the library's editor as the wine rig plays
+// the DLL's: a knob (drag, wheel), a button (new, old, new), the program
+// arrows (they wrap), the utility menu and its MIDI submenu, the program
+// name entry, copy and paste, bank save and load through zenity's file
+// dialogs into a folder "Bässe Ω", init with its question answered No and
+// Yes; each step's window compared with the headless picture
+// (PICTURES-instrument.png; PICTURES-screen.png: a new instance's editor in
+// the host window with the utility menu open, docs/editor/linux-host.png).
 //
 // Each check prints "ok: ..." or "FAILED: ..."; the last line is
 // "N passed, N failed".
@@ -62,6 +65,7 @@
 #include "IPlugVST.h"
 #include "ParamTable.h"
 #include "Maker.h"
+#include "ProgramCommands.h"
 #include "Quarvi.h"
 #include "WindowViews.h"
 #include "lice/lice.h"
@@ -296,6 +300,26 @@ struct Plugin {
     });
     effect = nullptr;
   }
+  std::string ProgramName(int index = -1) {
+    char name[256] = {0};
+    if (index < 0) Call(effGetProgramName, 0, 0, name);
+    else Call(effGetProgramNameIndexed, index, 0, name);
+    return name;
+  }
+  float Param(int index) {
+    float v = 0;
+    AEffect* e = effect;
+    OnUi([&] { v = e->getParameter(e, index); });
+    return v;
+  }
+  std::vector<float> Params() {
+    std::vector<float> v;
+    AEffect* e = effect;
+    OnUi([&] {
+      for (int i = 0; i < e->numParams; ++i) v.push_back(e->getParameter(e, i));
+    });
+    return v;
+  }
   void DestroyHostWindow() {
     const Window h = host;
     OnUi([&] {
@@ -513,6 +537,7 @@ const Rect kFader(20, 20, 220, 50), kMenuButton(240, 20, 330, 50), kEntryButton(
     kColorButton(350, 70, 460, 100);
 constexpr uint32_t kBackground = 0x323232, kTrack = 0x28285A, kBar = 0xE6B428, kButton = 0x5A825A;
 std::string gFileFolder;  // with a trailing slash
+std::string gBankFolder;  // gFileFolder + "Bässe Ω", no trailing slash
 const char* const kBankName = "B\xC3\xA4sse \xCE\xA9.fxb";
 
 void Fill(IGraphics* g, const Rect& r, uint32_t rgb) {
@@ -688,6 +713,7 @@ gui::Picture EntryPicture(TextStyle style, const windowlogic::TextEntryModel& mo
 }
 std::vector<Window> Menus() { return gui::TopLevels("quarvi-menu"); }
 
+int gZenityMisses = 0;
 Window WaitForZenity(const char* title, int timeoutMs = 8000) {
   Window w = 0;
   gui::WaitFor(
@@ -698,6 +724,7 @@ Window WaitForZenity(const char* title, int timeoutMs = 8000) {
       },
       timeoutMs);
   if (w) gui::SleepMs(400);  // GTK takes keys only once it has drawn
+  else gui::WritePicture(gui::Capture(gui::Root()), gPictures + "-no-zenity-" + std::to_string(++gZenityMisses) + ".png");
   return w;
 }
 
@@ -1233,6 +1260,236 @@ gui::Picture ScreenAround(const std::vector<Window>& windows, int margin) {
   return p;
 }
 
+// Opens the utility menu and moves its highlight to an item with Down.
+bool OpenUtilityAt(Window editor, int item) {
+  const auto util = CenterOf(kEditorControls[LayoutIndex::kUtilityMenu].rect);
+  ClickIn(editor, util.first, util.second);
+  if (!gui::WaitFor([&] { return Menus().size() == 1; })) return false;
+  const std::unique_ptr<PopupMenu> menu = UtilityMenu();
+  for (int at = windowviews::NextMenuItem(*menu, -1, 1);; at = windowviews::NextMenuItem(*menu, at, 1)) {
+    gui::Key(XK_Down);
+    if (at == item || at < 0) break;
+  }
+  return true;
+}
+
+// Chooses the item of a command (and, for the MIDI settings, the submenu
+// item) with the keyboard.
+void ChooseUtility(Plugin&, Window editor, int command) {
+  const bool midi = command >= IKSOptionMenu::kMidiFirstCommand && command < IKSOptionMenu::kOnlineFirstCommand;
+  if (!OpenUtilityAt(editor, midi ? IKSOptionMenu::kMidiSubmenuItem : command)) return;
+  if (midi) {
+    gui::Key(XK_Right);  // on the submenu's first item
+    for (int i = IKSOptionMenu::kMidiFirstCommand; i < command; ++i) gui::Key(XK_Down);
+  }
+  gui::Key(XK_Return);
+}
+
+// Answers the zenity question with this title by a key (Return: Yes).
+bool AnswerZenity(const char* title, KeySym key) {
+  const Window z = WaitForZenity(title);
+  if (!z) return false;
+  gui::Focus(z);
+  gui::Key(key);
+  return gui::WaitFor([&] { return gui::TopLevels("zenity", title).empty(); }, 5000);
+}
+
+// No error box came up (one that did is answered).
+bool NoErrorBox() {
+  gui::SleepMs(150);
+  const std::vector<Window> errors = gui::TopLevels("zenity", "Error");
+  for (Window e : errors) {
+    gui::Focus(e);
+    gui::Key(XK_Return);
+  }
+  return errors.empty();
+}
+
+bool FileStartsWith(const std::string& path, const char* magic) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char head[4] = {0};
+  const bool ok = std::fread(head, 1, 4, f) == 4 && std::memcmp(head, magic, 4) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+// The arrows wrap: 0 back to 63, 63 on to 0.
+void CheckProgramArrows(Plugin& p, Window editor) {
+  const auto next = CenterOf(kEditorControls[LayoutIndex::kNextProgram].rect);
+  const auto prev = CenterOf(kEditorControls[LayoutIndex::kPreviousProgram].rect);
+  const struct {
+    std::pair<int, int> arrow;
+    int program;
+  } steps[] = {{next, 1}, {prev, 0}, {prev, 63}, {next, 0}};
+  for (const auto& s : steps) {
+    ClickIn(editor, s.arrow.first, s.arrow.second);
+    CheckSoon([&] { return p.Call(effGetProgram) == s.program; },
+              [&] { return Format("%s arrow: program %d", s.arrow == next ? "the next" : "the previous",
+                                  static_cast<int>(p.Call(effGetProgram))); });
+  }
+  CheckShows(editor, HeadlessPictureOf(p), "the program display shows program 0 again");
+}
+
+// The utility menu as it shows, and "MIDI Thru" checked the next time
+// after it was chosen.
+void CheckUtilityMenu(Plugin& p, Window editor) {
+  const auto util = CenterOf(kEditorControls[LayoutIndex::kUtilityMenu].rect);
+  ClickIn(editor, util.first, util.second);
+  std::vector<Window> menus;
+  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
+  std::unique_ptr<PopupMenu> utility = UtilityMenu();
+  const auto click = At(editor, util.first, util.second);
+  const gui::Box box = menus.empty() ? gui::Box() : gui::ScreenBox(menus[0]);
+  Check(box.x == click.first && box.y == click.second, "a click on MENU opens the utility menu at the click");
+  if (!menus.empty()) CheckShows(menus[0], MenuPicture(*utility, -1), "the utility menu shows its items");
+  gui::Key(XK_Escape);
+  gui::WaitFor([&] { return Menus().empty(); });
+
+  ChooseUtility(p, editor, kCmdMidiThru);
+  gui::WaitFor([&] { return Menus().empty(); });
+  OpenUtilityAt(editor, IKSOptionMenu::kMidiSubmenuItem);
+  gui::Key(XK_Right);
+  gui::WaitFor([&] { return (menus = Menus()).size() == 2; });
+  PopupMenu* midi = utility->GetItem(IKSOptionMenu::kMidiSubmenuItem)->submenu.get();
+  midi->SetItemFlag(0, PopupMenuItem::kChecked, true);
+  if (menus.size() == 2) {
+    CheckShows(menus[1], MenuPicture(*midi, 0), "\"MIDI Thru\" chosen in the MIDI submenu shows its check mark the next time");
+  } else {
+    Check(false, "the MIDI submenu opens on Right");
+  }
+  for (int i = 0; i < 2; ++i) gui::Key(XK_Escape);
+  Check(gui::WaitFor([&] { return Menus().empty(); }), "Escape closes the submenu, then the menu");
+}
+
+// The program name entry: Enter and a click on the host's window commit,
+// Escape and a click on the editor cancel; the name holds at most 27 bytes
+// of UTF-8, never cut inside a character.
+void CheckNameEntry(Plugin& p, Window editor) {
+  const std::string longName = "B\xC3\xA4sse \xCE\xA9 with a long name\xCE\xA9!!xyz";
+  const std::string kept = "B\xC3\xA4sse \xCE\xA9 with a long name";
+  const std::string renamed = "B\xC3\xA4sse \xCE\xA9";
+  const struct {
+    const char* how;
+    std::string typed;
+    std::function<void()> finish;
+    std::string becomes;  // empty: the name stays
+  } cases[] = {
+      {"Enter", longName, [] { gui::Key(XK_Return); }, kept},
+      {"Escape", "no", [] { gui::Key(XK_Escape); }, ""},
+      {"a click on the editor", "zz", [&] { ClickIn(editor, 700, 50); }, ""},
+      {"a click on the host's window", renamed, [&] { ClickIn(p.host, 200, kEditorHeight + kHostMargin / 2); }, renamed},
+  };
+  for (const auto& c : cases) {
+    const std::string before = p.ProgramName();
+    ClickIn(editor, kProgramNameRect.L + 20, (kProgramNameRect.T + kProgramNameRect.B) / 2);
+    const bool opened = gui::WaitFor([&] { return gui::ChildrenOf(editor).size() == 1; });
+    const size_t mark = Mark();
+    gui::Type(c.typed);
+    c.finish();
+    const std::string expected = c.becomes.empty() ? before : c.becomes;
+    const bool closed = gui::WaitFor([&] { return gui::ChildrenOf(editor).empty(); });
+    CheckSoon([&] { return opened && closed && p.ProgramName() == expected; }, [&] {
+      return std::string("the name entry, typing and ") + c.how + (c.becomes.empty() ? " keeps" : " renames") +
+             " the program: \"" + p.ProgramName() + "\" " + Join(Since(mark, {"host"}));
+    });
+  }
+  CheckShows(editor, HeadlessPictureOf(p), "the program display shows the new name");
+}
+
+// Copy on program 0 (before its rename), paste into 1 (asked first):
+// program 1 gets the copied values and program 0's name as it is now.
+void CheckCopyPaste(Plugin& p, Window editor, const std::vector<float>& copied) {
+  const auto next = CenterOf(kEditorControls[LayoutIndex::kNextProgram].rect);
+  ClickIn(editor, next.first, next.second);
+  gui::WaitFor([&] { return p.Call(effGetProgram) == 1; });
+  const std::string name0 = p.ProgramName(0);
+  ChooseUtility(p, editor, kCmdPasteProgram);
+  Check(AnswerZenity("Paste Program", XK_Return), "\"Paste Program\" asks in zenity; Yes");
+  CheckSoon([&] { return p.ProgramName() == name0 && p.Params() == copied; },
+            [&] { return "program 1 gets the copied values and program 0's name as it is now: \"" + p.ProgramName() + "\""; });
+  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the pasted program");
+}
+
+// Save Bank into the folder "Bässe Ω" (the path typed in the save dialog),
+// again into the same file (the dialog starts there; the name gets its
+// extension and replacing the file asks first), a change, Load Bank
+// cancelled, then Load Bank of the file: the change is undone.
+void CheckBankFiles(Plugin& p, Window editor) {
+  const int volume = FindParamIndex("Volume");
+  const std::string path = gBankFolder + "/Quarvi.fxb";
+  const float saved = p.Param(volume);
+  ChooseUtility(p, editor, kCmdSaveBank);
+  Window z = WaitForZenity("Save As");
+  if (z) {
+    gui::Focus(z);
+    gui::Type(path);
+    gui::Key(XK_Return);
+  }
+  CheckSoon([&] { return z && FileStartsWith(path, "CcnK"); },
+            [&] { return "Save Bank with the path typed in zenity's save dialog writes " + path; }, 8000);
+  Check(NoErrorBox(), "... without an error");
+
+  // Again: the dialog starts in that folder with "Quarvi", which the file
+  // chooser completes to the file there; replacing it asks first (the file
+  // chooser's own question, or ours when the name had no extension).
+  ChooseUtility(p, editor, kCmdSaveBank);
+  Window question = 0;
+  if ((z = WaitForZenity("Save As"))) {
+    gui::Focus(z);
+    gui::Key(XK_Return);
+    gui::WaitFor([&] {
+      for (Window w : gui::TopLevels("zenity")) {
+        if (w != z && gui::NameOf(w) != "Save As") question = w;
+      }
+      return question != 0;
+    }, 5000);
+  }
+  if (question) {
+    gui::SleepMs(300);
+    gui::Focus(question);
+    gui::Key(XK_Return);
+  }
+  Check(question && gui::WaitFor([&] { return gui::TopLevels("zenity").empty(); }, 5000) && NoErrorBox() &&
+            FileStartsWith(path, "CcnK"),
+        "Save Bank again into the same file asks before replacing it; Yes saves it");
+
+  OnUi([&] { p.effect->setParameter(p.effect, volume, 0.1f); });
+  ChooseUtility(p, editor, kCmdLoadBank);
+  if ((z = WaitForZenity("Open"))) {
+    gui::Focus(z);
+    gui::Key(XK_Escape);
+  }
+  Check(z && gui::WaitFor([&] { return gui::TopLevels("zenity").empty(); }, 5000) && NoErrorBox() &&
+            std::fabs(p.Param(volume) - 0.1f) < 1e-3,
+        "a cancelled Load Bank changes nothing and says nothing");
+  ChooseUtility(p, editor, kCmdLoadBank);
+  if ((z = WaitForZenity("Open"))) {
+    gui::SleepMs(500);
+    gui::Focus(z);
+    gui::Type("Quarvi.fxb");
+    gui::SleepMs(300);
+    gui::Key(XK_Return);
+  }
+  CheckSoon([&] { return z && std::fabs(p.Param(volume) - saved) < 1e-3; }, [&] {
+    return Format("Load Bank of Quarvi.fxb (the dialog starts in the folder of the last save) brings \"Volume\" "
+                  "back from 0.100 to %.3f", p.Param(volume));
+  }, 8000);
+  Check(NoErrorBox(), "... without an error");
+}
+
+void CheckInitProgram(Plugin& p, Window editor) {
+  const std::string before = p.ProgramName();
+  const std::vector<float> values = p.Params();
+  ChooseUtility(p, editor, kCmdInitProgram);
+  Check(AnswerZenity("Initialize Program", XK_Escape) && p.ProgramName() == before && p.Params() == values,
+        "\"Init Program\" asks in zenity; No leaves the program as it was");
+  ChooseUtility(p, editor, kCmdInitProgram);
+  Check(AnswerZenity("Initialize Program", XK_Return), "... asked again, Yes");
+  CheckSoon([&] { return p.ProgramName() == "Init"; }, [&] { return "... names the program \"" + p.ProgramName() + "\""; });
+  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the initialised program");
+}
+
 void RunInstrument(const std::string& path, const std::string& pictures) {
   std::printf("-- the library's editor played by a user\n");
   void* lib = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -1246,6 +1503,20 @@ void RunInstrument(const std::string& path, const std::string& pictures) {
   const Window editor = p.Editor();
   if (!editor) return;
   CheckShows(editor, HeadlessPictureOf(p), "the full editor, as the headless window layer draws it");
+
+  // The picture for the documentation: the host window with the utility
+  // menu open over it, on the factory program a new instance opens with.
+  const auto util = CenterOf(kEditorControls[LayoutIndex::kUtilityMenu].rect);
+  ClickIn(editor, util.first, util.second);
+  if (gui::WaitFor([&] { return Menus().size() == 1; })) {
+    for (int i = 0; i < 3; ++i) gui::Key(XK_Down);
+    gui::SleepMs(100);
+    std::vector<Window> shown = Menus();
+    shown.push_back(p.host);
+    gui::WritePicture(ScreenAround(shown, 10), pictures + "-screen.png");
+    gui::Key(XK_Escape);
+    gui::WaitFor([&] { return Menus().empty(); });
+  }
 
   // A knob: dragged, then a wheel notch.
   const int volume = FindParamIndex("Volume");
@@ -1276,55 +1547,17 @@ void RunInstrument(const std::string& path, const std::string& pictures) {
             [&] { return "a button click writes new, old, new to the host: " + Join(Since(mark, {bp})); });
   CheckShows(editor, HeadlessPictureOf(p), "the button shows its new state");
 
-  // The program arrows.
-  const auto next = CenterOf(kEditorControls[LayoutIndex::kNextProgram].rect);
-  const auto prev = CenterOf(kEditorControls[LayoutIndex::kPreviousProgram].rect);
-  ClickIn(editor, next.first, next.second);
-  Check(gui::WaitFor([&] { return p.Call(effGetProgram) == 1; }), "the next-program arrow selects program 1");
-  CheckShows(editor, HeadlessPictureOf(p), "... and the editor shows program 1");
-  ClickIn(editor, prev.first, prev.second);
-  Check(gui::WaitFor([&] { return p.Call(effGetProgram) == 0; }), "the previous-program arrow goes back to 0");
-
-  // The utility menu: read, then a command that asks in zenity.
-  const auto util = CenterOf(kEditorControls[LayoutIndex::kUtilityMenu].rect);
-  ClickIn(editor, util.first, util.second);
-  std::vector<Window> menus;
-  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
-  const std::unique_ptr<PopupMenu> utility = UtilityMenu();
-  if (!menus.empty()) CheckShows(menus[0], MenuPicture(*utility, -1), "the utility menu shows its items");
-  else Check(false, "the utility menu opens");
-  for (int i = 0; i < 3; ++i) gui::Key(XK_Down);  // Copy, Paste (grayed), Init
-  gui::SleepMs(100);
-  std::vector<Window> shown = Menus();
-  shown.push_back(p.host);
-  gui::WritePicture(ScreenAround(shown, 10), pictures + "-screen.png");
-  gui::Key(XK_Return);
-  const Window z = WaitForZenity("Initialize Program");
-  Check(z && gui::TransientFor(z) == p.host, "\"Init Program\" asks in zenity, transient for the host's window");
-  if (z) {
-    gui::Focus(z);
-    gui::Key(XK_Return);
-  }
-  char name[256] = {0};
-  bool ok = gui::WaitFor([&] {
-    p.Call(effGetProgramName, 0, 0, name);
-    return std::string(name) == "Init";
-  }, 5000);
-  Check(ok, std::string("answered Yes, the program is initialised: \"") + name + "\"");
-  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the initialised program");
-
-  // Renaming the program in the entry box.
-  ClickIn(editor, kProgramNameRect.L + 20, (kProgramNameRect.T + kProgramNameRect.B) / 2);
-  gui::WaitFor([&] { return gui::ChildrenOf(editor).size() == 1; });
-  gui::Type("B\xC3\xA4sse \xCE\xA9");
-  gui::Key(XK_Return);
-  ok = gui::WaitFor([&] {
-    p.Call(effGetProgramName, 0, 0, name);
-    return std::string(name) == "B\xC3\xA4sse \xCE\xA9";
-  });
-  Check(ok, std::string("the program renamed in the entry box: \"") + name + "\"");
-  CheckShows(editor, HeadlessPictureOf(p), "the editor shows the new name");
+  CheckProgramArrows(p, editor);
+  CheckUtilityMenu(p, editor);
+  const std::vector<float> copied = p.Params();
+  ChooseUtility(p, editor, kCmdCopyProgram);
+  CheckNameEntry(p, editor);
+  CheckCopyPaste(p, editor, copied);
+  CheckBankFiles(p, editor);
+  CheckInitProgram(p, editor);
+  CheckShows(editor, HeadlessPictureOf(p), "after all that the window still shows what the headless editor draws");
   gui::WritePicture(gui::Capture(editor), pictures + "-instrument.png");
+
   p.Close();
   p.DestroyHostWindow();
   OnUi([&] { dlclose(lib); });
@@ -1335,6 +1568,8 @@ void MakeFileFolder() {
   const char* tmp = getenv("TMPDIR");
   gFileFolder = std::string(tmp && *tmp ? tmp : "/tmp") + "/quarvi-gui-rig-" + std::to_string(getpid()) + "/";
   mkdir(gFileFolder.c_str(), 0700);
+  gBankFolder = gFileFolder + "B\xC3\xA4sse \xCE\xA9";
+  mkdir(gBankFolder.c_str(), 0700);
   if (FILE* f = std::fopen((gFileFolder + kBankName).c_str(), "wb")) {
     std::fwrite("CcnK", 1, 4, f);
     std::fclose(f);
@@ -1344,6 +1579,8 @@ void MakeFileFolder() {
 void RemoveFileFolder() {
   std::remove((gFileFolder + kBankName).c_str());
   std::remove((gFileFolder + "Neu.fxb").c_str());
+  std::remove((gBankFolder + "/Quarvi.fxb").c_str());
+  rmdir(gBankFolder.c_str());
   rmdir(gFileFolder.c_str());
 }
 
