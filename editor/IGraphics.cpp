@@ -373,27 +373,33 @@ bool IGraphics::MeasureText(TextStyle* style, const char* text, Rect* rect) {
   return DrawTextInRect(style, text, rect, true);
 }
 
+LICE_CachedFont* IGraphics::CachedFontFor(TextStyle* style) {
+  if (!style) return nullptr;
+  LICE_CachedFont* font = style->font;
+  if (font) return font;
+  font = EditorCaches::FindFont(style->size, style->orientation, style->style, style->face);
+  if (!font) {
+    LICE_FontDesc desc;
+    desc.height = style->size;
+    desc.orientationTenths = style->orientation * 10;
+    desc.weight = style->style == TextStyle::kBold ? 700 : 400;
+    desc.italic = style->style == TextStyle::kItalic;
+    desc.quality = style->quality;
+    std::snprintf(desc.face, sizeof(desc.face), "%s", style->face);
+    LICE_SystemFont sys = LICE_CreateSystemFont(desc);
+    if (!sys) return nullptr;  // the next draw tries again
+    auto* made = new LICE_CachedFont();
+    made->SetFromSystemFont(sys, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
+    font = EditorCaches::AddFont(style->size, style->orientation, style->style, style->face, made);
+  }
+  style->font = font;
+  return font;
+}
+
 bool IGraphics::DrawTextInRect(TextStyle* style, const char* text, Rect* rect, bool measure) {
   if (!text || !text[0] || !style || !rect) return true;
-  LICE_CachedFont* font = style->font;
-  if (!font) {
-    font = EditorCaches::FindFont(style->size, style->orientation, style->style, style->face);
-    if (!font) {
-      LICE_FontDesc desc;
-      desc.height = style->size;
-      desc.orientationTenths = style->orientation * 10;
-      desc.weight = style->style == TextStyle::kBold ? 700 : 400;
-      desc.italic = style->style == TextStyle::kItalic;
-      desc.quality = style->quality;
-      std::snprintf(desc.face, sizeof(desc.face), "%s", style->face);
-      LICE_SystemFont sys = LICE_CreateSystemFont(desc);
-      if (!sys) return false;  // the next draw tries again
-      auto* made = new LICE_CachedFont();
-      made->SetFromSystemFont(sys, LICE_FONT_FLAG_OWNS_HFONT | LICE_FONT_FLAG_FORCE_NATIVE);
-      font = EditorCaches::AddFont(style->size, style->orientation, style->style, style->face, made);
-    }
-    style->font = font;
-  }
+  LICE_CachedFont* font = CachedFontFor(style);
+  if (!font) return false;
   std::lock_guard<std::mutex> textLock(EditorCaches::TextLock());
   font->SetTextColor(style->color.Pixel());
   unsigned flags = LICE_DT_NOCLIP;

@@ -212,6 +212,10 @@ class IGraphics {
   bool DrawLine(const Color& color, int x1, int y1, int x2, int y2,
                 const ChannelBlend* blend = nullptr);
   bool DrawTextInRect(TextStyle* style, const char* text, Rect* rect, bool measure = false);
+  // The cached font of a style: the one the style holds, else found in or
+  // added to the process-wide cache (and stored in the style). Null when the
+  // system font cannot be made.
+  static LICE_CachedFont* CachedFontFor(TextStyle* style);
 
   // ---- settings -------------------------------------------------------------
   int Width() const { return mWidth; }
@@ -307,5 +311,5 @@ std::mutex& TextLock();
 }  // namespace EditorCaches
 
 // Makes the editor for the platform this library runs on: the Windows window
-// layer on Windows; elsewhere the headless editor until a window layer exists.
+// layer on Windows, the X11 window layer on Linux.
 IGraphics* CreatePlatformGraphics(IPlugBase* plug);

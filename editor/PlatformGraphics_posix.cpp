@@ -1,5 +1,5 @@
-#include "IGraphicsHeadless.h"
+#include "IGraphicsX11.h"
 
-// No window layer here yet: the instance keeps a headless editor (pictures,
-// tests), and the host is not offered an editor (CanOpenWindows is false).
-IGraphics* CreatePlatformGraphics(IPlugBase* plug) { return new IGraphicsHeadless(plug); }
+// The editor opens as an X11 child window of the host's window. Making it
+// needs no display: the connection is opened when the host opens the editor.
+IGraphics* CreatePlatformGraphics(IPlugBase* plug) { return new IGraphicsX11(plug); }

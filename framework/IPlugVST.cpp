@@ -54,9 +54,13 @@ int SpeakerArrangementFor(int channels) {
 // refuses to go on when the instance is closing. The frame that leaves last
 // after effClose destroys the object, so no call is ever left waiting on a
 // lock that is being destroyed.
+//
+// A frame made without holdLock (the editor's window work) counts as inside
+// the same way, so an effClose meanwhile leaves the destruction to it, but
+// gives the lock back right away and takes it again only to leave.
 class IPlugVST::CallScope {
  public:
-  explicit CallScope(IPlugVST* plug) {
+  explicit CallScope(IPlugVST* plug, bool holdLock = true) {
     if (!plug) return;
     plug->mCallsInside.fetch_add(1, std::memory_order_acq_rel);
     if (plug->mClosing.load(std::memory_order_acquire)) {
@@ -71,11 +75,14 @@ class IPlugVST::CallScope {
     }
     ++plug->mLockDepth;
     mPlug = plug;
+    mHolding = holdLock;
+    if (!holdLock) plug->mLock.unlock();
   }
 
   ~CallScope() {
     if (!mPlug) return;
     IPlugVST* plug = mPlug;
+    if (!mHolding) plug->mLock.lock();
     const bool destroy = --plug->mLockDepth == 0 && plug->mDestroyWhenLeft;
     plug->mLock.unlock();
     plug->mCallsInside.fetch_sub(1, std::memory_order_acq_rel);
@@ -95,6 +102,7 @@ class IPlugVST::CallScope {
 
  private:
   IPlugVST* mPlug = nullptr;
+  bool mHolding = true;
 };
 
 IPlugVST::IPlugVST(audioMasterCallback host, int nParams, const char* channelIOText, int nPresets,
@@ -371,12 +379,47 @@ VstIntPtr VSTCALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode, 
                                               VstIntPtr value, void* ptr, float opt) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return 0;
-  CallScope scope(plug);
+  const bool window = opcode == effEditOpen || opcode == effEditClose || opcode == effEditIdle ||
+                      opcode == effIdle;
+  CallScope scope(plug, !window);
   if (!scope) return 0;
   try {
-    return plug->Dispatch(opcode, index, value, ptr, opt);
+    return window ? plug->DispatchWindow(opcode, ptr) : plug->Dispatch(opcode, index, value, ptr, opt);
   } catch (...) {
     return 0;  // nothing may unwind into the host: the request failed
+  }
+}
+
+VstIntPtr IPlugVST::DispatchWindow(VstInt32 opcode, void* ptr) {
+  // The window layer works without the instance lock (a menu or a dialog may
+  // wait for the user for minutes inside these calls); the plug-in's hooks
+  // take it as every other request does. A hook refused because the
+  // instance is closing is skipped.
+  switch (opcode) {
+    case effEditOpen: {
+      if (!HostEditor() || !EditorOpenWindow(ptr)) return 0;
+      CallScope locked(this);
+      if (locked) EditorOpened();
+      return 1;
+    }
+    case effEditClose: {
+      if (!HostEditor()) return 0;
+      {
+        CallScope locked(this);
+        if (locked) EditorClosing();
+      }
+      EditorCloseWindow();
+      return 1;
+    }
+    default: {  // effEditIdle, effIdle
+      {
+        CallScope locked(this);
+        if (locked) EditorIdle();
+      }
+      // The window layer's own cycle (events, redraw) where it has one.
+      if (IGraphics* g = GetGUI()) g->IdleHook();
+      return 0;
+    }
   }
 }
 
@@ -463,25 +506,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       }
       return 0;
 
-    case effEditOpen:
-      if (HostEditor() && EditorOpenWindow(ptr)) {
-        EditorOpened();
-        return 1;
-      }
-      return 0;
-
-    case effEditClose:
-      if (HostEditor()) {
-        EditorClosing();
-        EditorCloseWindow();
-        return 1;
-      }
-      return 0;
-
-    case effEditIdle:
-    case effIdle:
-      EditorIdle();
-      return 0;
+    // effEditOpen, effEditClose, effEditIdle and effIdle: DispatchWindow.
 
     case effIdentify:
       return kIdentifyMagic;

@@ -10,7 +10,12 @@
 // host-bound hooks of the base (automation, time, MIDI out, identification).
 //
 // Threads: every callback from the host holds the instance lock for its whole
-// duration. Closing is safe against calls that are already inside a callback
+// duration, except the window work of the editor opcodes (effEditOpen,
+// effEditClose, effEditIdle, effIdle): the window layer opens, closes and
+// runs the window outside the lock, as a window procedure runs outside any
+// host call on Windows, so that a menu or a dialog waiting for the user never
+// holds up the audio thread; the plug-in's own editor hooks (EditorOpened,
+// EditorClosing, EditorIdle) still run under the lock. Closing is safe against calls that are already inside a callback
 // (for example a process call blocked on the lock while effClose runs): the
 // closing call marks the instance as closing, releases the lock, waits until
 // every other call that had entered has left (a call that finds the instance
@@ -86,6 +91,8 @@ class IPlugVST : public IPlugBase {
   friend class CallScope;
 
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+  // The editor opcodes, called without the lock (see the class comment).
+  VstIntPtr DispatchWindow(VstInt32 opcode, void* ptr);
   VstIntPtr GetChunk(VstInt32 index, void* ptr);
   VstIntPtr SetChunk(VstInt32 index, VstIntPtr length, void* ptr);
   VstIntPtr ProcessEvents(const VstEvents* events);
@@ -121,7 +128,7 @@ class IPlugVST : public IPlugBase {
   // Close protocol (see the class comment).
   std::atomic<int> mCallsInside{0};   // callbacks between entry and exit, any thread
   std::atomic<bool> mClosing{false};
-  int mLockDepth = 0;                 // callback frames holding the lock (owner thread only)
+  int mLockDepth = 0;                 // callback frames inside (changed under the lock only)
   bool mDestroyWhenLeft = false;      // effClose nested in another callback: outermost frame destroys
 };
 

@@ -16,6 +16,8 @@ PACKAGES=(
   libbenchmark-dev
   libpng-dev zlib1g-dev libsndfile1-dev libcurl4-openssl-dev
   libcairo2-dev libfreetype-dev fonts-liberation fonts-liberation2 fonts-dejavu-core
+  # the editor's X11 window (Xlib, MIT-SHM) and the GUI rig's input (XTest)
+  libx11-dev libxext-dev libxtst-dev
   valgrind
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64
   wine wine64
@@ -23,10 +25,12 @@ PACKAGES=(
   locales
 )
 # Packages installed without recommendations: wine32 would drag in a second
-# copy of half the desktop, ardour (only its VST scanner is used) ~1 GB more.
+# copy of half the desktop, ardour (only its VST scanner is used) ~1 GB more;
+# zenity answers the Linux editor's questions in the GUI step.
 PACKAGES_LEAN=(
   wine32:i386
   ardour
+  zenity
 )
 
 log() { echo "setup: $*"; }

@@ -16,6 +16,11 @@ std::string UserSettingsBaseFolder();
 // the home folder.
 std::string UserDocumentsFolder();
 
+// The user's desktop folder: the shell's desktop folder on Windows; on POSIX
+// the XDG desktop folder from user-dirs.dirs when configured and present,
+// else ~/Desktop when present, else the home folder.
+std::string UserDesktopFolder();
+
 // Joins a folder and a name with the platform's separator (no separator is
 // doubled; an empty folder gives the name alone).
 std::string JoinPath(const std::string& folder, const std::string& name);

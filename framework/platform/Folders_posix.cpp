@@ -34,12 +34,13 @@ std::string HomeFolder() {
   return std::string();
 }
 
-// The value of XDG_DOCUMENTS_DIR in a user-dirs.dirs text, resolved against
-// home; empty when the text does not set it in one of the two accepted forms
-// ("$HOME/..." or an absolute path). The file is written as shell
-// assignments, so a later assignment overrides an earlier one.
-std::string DocumentsFromUserDirs(const std::string& text, const std::string& home) {
-  static const char kName[] = "XDG_DOCUMENTS_DIR";
+// The value of a folder key (XDG_DOCUMENTS_DIR, XDG_DESKTOP_DIR) in a
+// user-dirs.dirs text, resolved against home; empty when the text does not
+// set it in one of the two accepted forms ("$HOME/..." or an absolute path).
+// The file is written as shell assignments, so a later assignment overrides
+// an earlier one.
+std::string FolderFromUserDirs(const std::string& text, const std::string& home, const std::string& key) {
+  const std::string kName = key;
   std::string result;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -49,8 +50,8 @@ std::string DocumentsFromUserDirs(const std::string& text, const std::string& ho
     pos = end + 1;
     size_t i = line.find_first_not_of(" \t");
     if (i == std::string::npos || line[i] == '#') continue;
-    if (line.compare(i, sizeof(kName) - 1, kName) != 0) continue;
-    i += sizeof(kName) - 1;
+    if (line.compare(i, kName.size(), kName) != 0) continue;
+    i += kName.size();
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
     if (i >= line.size() || line[i] != '=') continue;
     ++i;
@@ -119,12 +120,26 @@ std::string UserDocumentsFolder() {
   if (!base.empty()) {
     std::string text;
     if (ReadWholeFile(JoinPath(base, "user-dirs.dirs"), &text)) {
-      std::string documents = DocumentsFromUserDirs(text, home);
+      std::string documents = FolderFromUserDirs(text, home, "XDG_DOCUMENTS_DIR");
       // A configured folder that was never created would leave every file
       // dialog without a starting point.
       if (!documents.empty() && IsFolder(documents)) return documents;
     }
   }
+  return home;
+}
+
+std::string UserDesktopFolder() {
+  std::string home = HomeFolder();
+  std::string base = UserSettingsBaseFolder();
+  if (!base.empty()) {
+    std::string text;
+    if (ReadWholeFile(JoinPath(base, "user-dirs.dirs"), &text)) {
+      std::string desktop = FolderFromUserDirs(text, home, "XDG_DESKTOP_DIR");
+      if (!desktop.empty() && IsFolder(desktop)) return desktop;
+    }
+  }
+  if (!home.empty() && IsFolder(JoinPath(home, "Desktop"))) return JoinPath(home, "Desktop");
   return home;
 }
 

@@ -27,6 +27,8 @@ std::string UserSettingsBaseFolder() { return ShellFolder(CSIDL_LOCAL_APPDATA); 
 
 std::string UserDocumentsFolder() { return ShellFolder(CSIDL_PERSONAL); }
 
+std::string UserDesktopFolder() { return ShellFolder(CSIDL_DESKTOPDIRECTORY); }
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (IsSeparator(folder.back())) return folder + name;

@@ -5,7 +5,7 @@
 #     library and, under wine, against the 64-bit and 32-bit DLLs; the three
 #     renders and chunks are compared (audio within 1e-6, chunks identical);
 #   - Ardour's VST scanner on a copy of the Linux library (skipped when
-#     Ardour is not installed);
+#     Ardour is not installed): it must find the instrument and its editor;
 #   - quarvi-render: the demo phrase, a MIDI file, and its one-line errors.
 source "$(dirname "$0")/../lib/testlib.sh"
 
@@ -90,11 +90,11 @@ else
   rc=$?
   missing=""
   for want in 'name="Quarvi"' 'creator="Kestrel Sound Music"' 'category="Instrument"' 'n_inputs="0"' \
-              'n_outputs="2"' 'is_instrument="1"'; do
+              'n_outputs="2"' 'is_instrument="1"' 'has_editor="1"'; do
     [[ "$scan" == *"$want"* ]] || missing="$missing $want"
   done
   if [ "$rc" -eq 0 ] && [ -z "$missing" ]; then
-    pass "Ardour's scanner: Quarvi by Kestrel Sound Music, instrument, 0 in, 2 out"
+    pass "Ardour's scanner: Quarvi by Kestrel Sound Music, instrument, 0 in, 2 out, with an editor"
   else
     fail "Ardour's scanner (exit code $rc) misses:$missing"
     echo "$scan" | tail -20

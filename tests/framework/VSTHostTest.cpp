@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "IGraphicsHeadless.h"
 #include "VSTTestHost.h"
 
 namespace {
@@ -798,6 +799,59 @@ TEST_F(VSTHost, CloseFromInsideACallbackWaitsForTheOuterCall) {
   Dispatch(effect, effOpen);
   EXPECT_EQ(FakeInstrument::Destroyed(), before + 1);
   effect = nullptr;
+}
+
+// The window work of the editor opcodes runs outside the instance lock (a
+// menu or a dialog may wait there for minutes while audio goes on), and a
+// close from inside it leaves the object alive until that work is done.
+class WindowEditor : public IGraphicsHeadless {
+ public:
+  explicit WindowEditor(IPlugVST* plug) : IGraphicsHeadless(plug), mPlug(plug) {}
+  bool CanOpenWindows() const override { return true; }
+  void IdleHook() override {
+    // Another thread can take the lock now: the audio thread would not wait.
+    bool free = false;
+    std::thread other([&] {
+      if (mPlug->Mutex().try_lock()) {
+        free = true;
+        mPlug->Mutex().unlock();
+      }
+    });
+    other.join();
+    lockFreeDuringIdle.push_back(free);
+    if (closeInside) {
+      AEffect* e = mPlug->GetAEffect();
+      e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+      // Still whole (the sanitizers would see otherwise): the object goes
+      // once this call has left.
+      nestedCloseSawParams = mPlug->NParams();
+    }
+  }
+  std::vector<bool> lockFreeDuringIdle;
+  bool closeInside = false;
+  int nestedCloseSawParams = 0;
+
+ private:
+  IPlugVST* mPlug;
+};
+
+TEST_F(VSTHost, EditorWindowWorkRunsOutsideTheLock) {
+  auto* editor = new WindowEditor(Plug());
+  Plug()->AttachEditor(editor);
+  ASSERT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor);
+  Dispatch(effect, effEditIdle);
+  Dispatch(effect, effIdle);
+  EXPECT_EQ(editor->lockFreeDuringIdle, (std::vector<bool>{true, true}));
+  EXPECT_EQ(Dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(1)), 1);
+  EXPECT_TRUE(editor->IsWindowOpen());
+  EXPECT_EQ(Dispatch(effect, effEditClose), 1);
+  EXPECT_FALSE(editor->IsWindowOpen());
+
+  const int before = FakeInstrument::Destroyed();
+  editor->closeInside = true;
+  Dispatch(effect, effEditIdle);
+  EXPECT_EQ(FakeInstrument::Destroyed(), before + 1);
+  effect = nullptr;  // gone; the editor with it
 }
 
 // A process call that is waiting for the lock while the host closes the
