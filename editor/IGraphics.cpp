@@ -206,12 +206,17 @@ bool IGraphics::DrawDirty(const Rect& rect) {
       const Rect& r = c->GetRect();
       // A rect that only touches a control's left or top edge still draws
       // it: the comparisons are kept as the editor has always made them.
-      if (!c->IsHidden() && !rect.Empty() && !r.Empty() && rect.R >= r.L && rect.L < r.R &&
-          rect.B >= r.T && rect.T < r.B) {
+      const bool visible = !c->IsHidden() && !r.Empty();
+      if (visible && !rect.Empty() && rect.R >= r.L && rect.L < r.R && rect.B >= r.T && rect.T < r.B) {
         c->Draw(this);
+      } else if (visible && c->IsDirty()) {
+        // Changed but outside this paint (a window uncovered before the
+        // timer collected the change): it stays dirty for the next tick.
+        // Cleaning it here would leave its old picture on screen.
+        continue;
       }
+      c->SetClean();
     }
-    for (auto& c : mControls) c->SetClean();
   } else {
     IControl* bg = mControls[0].get();
     if (bg->IsDirty()) {

@@ -528,13 +528,6 @@ void IGraphicsX11::Impl::PaintInvalid() {
   invalid = Rect();
   if (r.Empty()) return;
   g->PrepareDraw();
-  // Drawing cleans every control, drawn or not; a control dirty outside an
-  // exposed rect must not lose its turn (on Windows the system merges all
-  // invalid areas into one paint, which does the same).
-  for (int i = 0; i < g->NControls(); ++i) {
-    const IControl* c = g->GetControl(i);
-    if (c->IsDirty()) r = r.Union(c->GetRect().Intersect(Rect(0, 0, g->Width(), g->Height())));
-  }
   // Without controls, or while the entry box is being edited, the window
   // shows what the back buffer holds; otherwise the controls in the rect are
   // drawn first (DrawDirty presents the rect).

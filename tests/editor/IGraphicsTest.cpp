@@ -103,16 +103,20 @@ TEST_F(CoreFixture, TheTwentyFirstQuietTickCallsTheIdleHook) {
   EXPECT_EQ(plug.log.size(), 2u);
 }
 
-TEST_F(CoreFixture, StrictDrawingDrawsWhatOverlapsAndCleansEverything) {
+TEST_F(CoreFixture, StrictDrawingDrawsWhatOverlapsAndKeepsUndrawnChangesForTheNextTick) {
   b->Hide(true);
   g.DrawDirty(Rect(15, 15, 30, 30));
   EXPECT_EQ(bg->draws, 1);
   EXPECT_EQ(a->draws, 1);
   EXPECT_EQ(b->draws, 0);  // hidden
   EXPECT_EQ(c->draws, 0);  // elsewhere
-  // Cleaned, except that hiding asked for one more redraw (of what was under it).
-  for (int i = 0; i < g.NControls(); ++i) EXPECT_EQ(g.GetControl(i)->IsDirty(), i == 2) << i;
+  // Cleaned, except that hiding asked for one more redraw (of what was under
+  // it), and c, dirty but outside the paint, keeps its turn.
+  for (int i = 0; i < g.NControls(); ++i) EXPECT_EQ(g.GetControl(i)->IsDirty(), i == 2 || i == 3) << i;
   EXPECT_EQ(g.LastPresented(), Rect(15, 15, 30, 30));
+  Rect next;
+  ASSERT_TRUE(g.CollectDirty(&next));
+  EXPECT_EQ(next, b->GetRect().Union(c->GetRect()));
 
   // A rect that ends exactly at a control's left edge still draws it.
   g.DrawDirty(Rect(60, 20, 100, 30));
