@@ -9,9 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "WindowLogic.h"
 #include "lice/lice.h"
@@ -32,7 +30,7 @@ int64_t NowMs() {
 }
 
 int64_t gLastClickAt = -100000;
-int gLastClickX = -100, gLastClickY = -100;
+Point gLastClick = {-100, -100};
 
 void Sync() {
   XSync(gDpy, False);
@@ -89,17 +87,6 @@ int OnError(Display*, XErrorEvent*) { return 0; }  // windows vanish while we lo
 
 }  // namespace
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-  const int64_t end = NowMs() + timeoutMs;
-  for (;;) {
-    if (cond()) return true;
-    if (NowMs() >= end) return cond();
-    SleepMs(10);
-  }
-}
-
 bool Begin() {
   gDpy = XOpenDisplay(nullptr);
   if (!gDpy) return false;
@@ -116,61 +103,67 @@ void End() {
 Display* Dpy() { return gDpy; }
 Window Root() { return DefaultRootWindow(gDpy); }
 
-void MoveTo(int x, int y) {
-  XTestFakeMotionEvent(gDpy, DefaultScreen(gDpy), x, y, CurrentTime);
+void MoveTo(Point p) {
+  XTestFakeMotionEvent(gDpy, DefaultScreen(gDpy), p.x, p.y, CurrentTime);
   Sync();
 }
 
-void ButtonDown(int button) {
-  XTestFakeButtonEvent(gDpy, static_cast<unsigned>(button), True, CurrentTime);
+namespace {
+void Button(int button, bool down) {
+  XTestFakeButtonEvent(gDpy, static_cast<unsigned>(button), down ? True : False, CurrentTime);
   Sync();
 }
+}  // namespace
 
-void ButtonUp(int button) {
-  XTestFakeButtonEvent(gDpy, static_cast<unsigned>(button), False, CurrentTime);
-  Sync();
-}
-
-void Click(int x, int y, int button) {
+void Click(Point p) {
   const int64_t since = NowMs() - gLastClickAt;
-  if (since <= kDoubleClickMs + 50 && std::abs(x - gLastClickX) <= 6 && std::abs(y - gLastClickY) <= 6) {
+  if (since <= kDoubleClickMs + 50 && std::abs(p.x - gLastClick.x) <= 6 && std::abs(p.y - gLastClick.y) <= 6) {
     SleepMs(static_cast<int>(kDoubleClickMs + 60 - since));
   }
-  MoveTo(x, y);
-  ButtonDown(button);
-  ButtonUp(button);
+  MoveTo(p);
+  Button(1, true);
+  Button(1, false);
   gLastClickAt = NowMs();
-  gLastClickX = x;
-  gLastClickY = y;
+  gLastClick = p;
 }
 
-void DoubleClick(int x, int y) {
-  MoveTo(x, y);
+void DoubleClick(Point p) {
+  MoveTo(p);
   for (int i = 0; i < 2; ++i) {
-    ButtonDown(1);
-    ButtonUp(1);
+    Button(1, true);
+    Button(1, false);
   }
   gLastClickAt = -100000;
 }
 
-void Drag(int x0, int y0, int x1, int y1, int steps, bool shift) {
+void Drag(Point from, Point to, int steps, bool shift) {
   const XlibKeyCode shiftKey = XKeysymToKeycode(gDpy, XK_Shift_L);
-  MoveTo(x0, y0);
+  MoveTo(from);
   if (shift) FakeKey(shiftKey, true);
-  ButtonDown(1);
-  for (int i = 1; i <= steps; ++i) MoveTo(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
-  ButtonUp(1);
+  Button(1, true);
+  for (int i = 1; i <= steps; ++i) MoveTo({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+  Button(1, false);
   if (shift) FakeKey(shiftKey, false);
   gLastClickAt = -100000;
 }
 
-void Wheel(int x, int y, int button) {
-  MoveTo(x, y);
-  ButtonDown(button);
-  ButtonUp(button);
+void WheelButton(Point p, int button) {
+  MoveTo(p);
+  Button(button, true);
+  Button(button, false);
 }
 
-void Key(KeySym keysym, bool shift) {
+void Wheel(Point p, int notches) {
+  for (int i = 0; i < std::abs(notches); ++i) WheelButton(p, notches > 0 ? 4 : 5);
+}
+
+std::string WheelIgnored(Point p) {
+  WheelButton(p, 6);
+  WheelButton(p, 7);
+  return "the sideways wheel buttons 6 and 7";
+}
+
+void KeySymbol(KeySym keysym, bool shift) {
   bool needShift = false, remapped = false;
   const XlibKeyCode code = KeyFor(keysym, &needShift, &remapped);
   if (!code) return;
@@ -180,6 +173,12 @@ void Key(KeySym keysym, bool shift) {
   FakeKey(code, false);
   if (shift || needShift) FakeKey(shiftKey, false);
   if (remapped) Unmap(code);
+}
+
+void Press(Key key) {
+  static const KeySym keysyms[] = {XK_Return, XK_Escape, XK_Left,   XK_Right,     XK_Up, XK_Down,
+                                   XK_Home,   XK_End,    XK_Delete, XK_BackSpace, XK_F1, XK_q};
+  KeySymbol(keysyms[static_cast<int>(key)]);
 }
 
 void Type(const std::string& utf8) {
@@ -194,7 +193,7 @@ void Type(const std::string& utf8) {
     }
     at += n;
     // Latin-1 characters are their own keysyms, the rest 0x01000000 + code.
-    Key(cp < 0x100 ? cp : 0x01000000u + cp);
+    KeySymbol(cp < 0x100 ? cp : 0x01000000u + cp);
   }
 }
 
@@ -203,7 +202,17 @@ void Focus(Window w) {
   Sync();
 }
 
-Box ScreenBox(Window w) {
+void AimKeys(Point p) { MoveTo(p); }  // no window manager: keys go to the window under the pointer
+
+Point CursorPos() {
+  Window root = 0, child = 0;
+  int x = 0, y = 0, wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(gDpy, Root(), &root, &child, &x, &y, &wx, &wy, &mask);
+  return Point{x, y};
+}
+
+Box ClientBox(Win w) {
   Box b;
   XWindowAttributes a;
   if (!XGetWindowAttributes(gDpy, w, &a)) return b;
@@ -214,12 +223,10 @@ Box ScreenBox(Window w) {
   return b;
 }
 
-Window ParentOf(Window w) {
-  Window root = 0, parent = 0, *children = nullptr;
-  unsigned n = 0;
-  if (!XQueryTree(gDpy, w, &root, &parent, &children, &n)) return 0;
-  if (children) XFree(children);
-  return parent;
+Box WindowBox(Win w) { return ClientBox(w); }  // no window manager, no frames
+
+Box Screen() {
+  return Box{0, 0, DisplayWidth(gDpy, DefaultScreen(gDpy)), DisplayHeight(gDpy, DefaultScreen(gDpy))};
 }
 
 std::vector<Window> ChildrenOf(Window w) {
@@ -236,8 +243,9 @@ bool Viewable(Window w) {
   XWindowAttributes a;
   return XGetWindowAttributes(gDpy, w, &a) && a.map_state == IsViewable;
 }
+bool Visible(Win w) { return Viewable(w); }
 
-bool Exists(Window w) {
+bool Exists(Win w) {
   XWindowAttributes a;
   XSync(gDpy, False);
   return XGetWindowAttributes(gDpy, w, &a) != 0;
@@ -319,38 +327,6 @@ Picture FromBitmap(LICE_IBitmap* bitmap, int w, int h) {
     }
   }
   return p;
-}
-
-bool Same(const Picture& a, const Picture& b, std::string* why) {
-  char buf[160];
-  if (a.width != b.width || a.height != b.height || a.pixels.empty()) {
-    std::snprintf(buf, sizeof(buf), "sizes %dx%d and %dx%d", a.width, a.height, b.width, b.height);
-    if (why) *why = buf;
-    return false;
-  }
-  size_t differ = 0, first = 0;
-  for (size_t i = 0; i < a.pixels.size(); ++i) {
-    if (a.pixels[i] != b.pixels[i] && differ++ == 0) first = i;
-  }
-  if (differ == 0) {
-    if (why) *why = "identical";
-    return true;
-  }
-  std::snprintf(buf, sizeof(buf), "%zu pixels differ, first at (%d,%d): %06X and %06X", differ,
-                static_cast<int>(first % a.width), static_cast<int>(first / a.width), a.pixels[first], b.pixels[first]);
-  if (why) *why = buf;
-  return false;
-}
-
-bool WritePicture(const Picture& picture, const std::string& path) {
-  if (picture.pixels.empty()) return false;
-  LICE_MemBitmap bitmap(picture.width, picture.height);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      bitmap.GetBits()[static_cast<size_t>(y) * bitmap.GetRowSpan() + x] = picture.At(x, y) | 0xff000000u;
-    }
-  }
-  return LICE_WritePNG(&bitmap, path.c_str(), false);
 }
 
 }  // namespace gui

@@ -1,10 +1,6 @@
 #include "GuiDriver_win32.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-
-#include "lice/lice.h"
 
 namespace gui {
 
@@ -15,7 +11,7 @@ namespace {
 constexpr int kEventPauseMs = 15;
 
 DWORD gLastClickTick = 0;
-POINT gLastClick = {-100, -100};
+Point gLastClick = {-100, -100};
 
 std::wstring Widen(const std::string& s) {
   if (s.empty()) return std::wstring();
@@ -38,7 +34,7 @@ std::string Narrow(const wchar_t* w) {
 // the mouse event: wine re-reads the modifiers from X on every pointer move,
 // which drops an injected Shift, so it has to be pressed again each time and
 // as close to the mouse event as possible.
-void SendMouse(POINT p, DWORD flags, DWORD data = 0, bool shift = false) {
+void SendMouse(Point p, DWORD flags, DWORD data = 0, bool shift = false) {
   // Absolute coordinates span 0..65535 over the screen; wine maps them back
   // with (v * width) >> 16, so rounding up lands exactly on the pixel.
   const LONG w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
@@ -66,76 +62,74 @@ void SendKey(WORD vk, WORD scan, DWORD flags) {
   SleepMs(kEventPauseMs);
 }
 
+void LeftPress(Point p) {
+  SendMouse(p, MOUSEEVENTF_LEFTDOWN);
+  SendMouse(p, MOUSEEVENTF_LEFTUP);
+}
+
+// A press at p close in time and place to the previous one would arrive as a
+// double-click: wait the double-click time out first.
+void WaitOutDoubleClick(Point p) {
+  const int wait = static_cast<int>(GetDoubleClickTime()) + 50 - static_cast<int>(GetTickCount() - gLastClickTick);
+  if (std::abs(p.x - gLastClick.x) <= 4 && std::abs(p.y - gLastClick.y) <= 4 && wait > 0) SleepMs(wait);
+}
+
 DWORD ThisProcess() { return GetCurrentProcessId(); }
 
 }  // namespace
 
-void SleepMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
-
-bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (cond()) return true;
-    if (static_cast<int>(GetTickCount() - start) > timeoutMs) return cond();
-    Sleep(10);
-  }
-}
-
 // ---- input ---------------------------------------------------------------------------
 
-void MoveTo(POINT p) { SendMouse(p, 0); }
-void ButtonDown(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN); }
-void ButtonUp(POINT p, bool right) { SendMouse(p, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP); }
+void MoveTo(Point p) { SendMouse(p, 0); }
 
-namespace {
-// A press at p close in time and place to the previous one would arrive as a
-// double-click: wait the double-click time out first.
-void WaitOutDoubleClick(POINT p) {
-  const int wait = static_cast<int>(GetDoubleClickTime()) + 50 - static_cast<int>(GetTickCount() - gLastClickTick);
-  if (std::abs(p.x - gLastClick.x) <= 4 && std::abs(p.y - gLastClick.y) <= 4 && wait > 0) SleepMs(wait);
-}
-}  // namespace
-
-void Click(POINT p, bool right) {
+void Click(Point p) {
   WaitOutDoubleClick(p);
   MoveTo(p);
-  ButtonDown(p, right);
-  ButtonUp(p, right);
+  LeftPress(p);
   gLastClickTick = GetTickCount();
   gLastClick = p;
 }
 
-void DoubleClick(POINT p) {
+void DoubleClick(Point p) {
   Click(p);
-  ButtonDown(p);
-  ButtonUp(p);
+  LeftPress(p);
   gLastClickTick = GetTickCount();
 }
 
-void Drag(POINT from, POINT to, int steps, bool shift) {
+void Drag(Point from, Point to, int steps, bool shift) {
   WaitOutDoubleClick(from);
   SendMouse(from, 0, 0, shift);
   SendMouse(from, MOUSEEVENTF_LEFTDOWN, 0, shift);
   gLastClickTick = GetTickCount();
   gLastClick = from;
   for (int i = 1; i <= steps; ++i) {
-    POINT p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
+    const Point p = {from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps};
     SendMouse(p, 0, 0, shift);
   }
   SendMouse(to, MOUSEEVENTF_LEFTUP, 0, shift);
-  if (shift) KeyUp(VK_SHIFT);
+  if (shift) SendKey(VK_SHIFT, 0, KEYEVENTF_KEYUP);
 }
 
-void Wheel(POINT p, int delta) {
+void Wheel(Point p, int notches) {
   MoveTo(p);
-  SendMouse(p, MOUSEEVENTF_WHEEL, static_cast<DWORD>(delta));
+  SendMouse(p, MOUSEEVENTF_WHEEL, static_cast<DWORD>(notches * WHEEL_DELTA));
 }
 
-void KeyDown(WORD vk) { SendKey(vk, 0, 0); }
-void KeyUp(WORD vk) { SendKey(vk, 0, KEYEVENTF_KEYUP); }
-void Key(WORD vk) {
-  KeyDown(vk);
-  KeyUp(vk);
+std::string WheelIgnored(Point p) {
+  MoveTo(p);
+  SendMouse(p, MOUSEEVENTF_WHEEL, WHEEL_DELTA / 2);
+  return "a wheel turn of 60 units (half a notch)";
+}
+
+void VirtualKey(WORD vk) {
+  SendKey(vk, 0, 0);
+  SendKey(vk, 0, KEYEVENTF_KEYUP);
+}
+
+void Press(Key key) {
+  static const WORD vk[] = {VK_RETURN, VK_ESCAPE, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN,
+                            VK_HOME,   VK_END,    VK_DELETE, VK_BACK, VK_F1, 'Q'};
+  VirtualKey(vk[static_cast<int>(key)]);
 }
 
 void Type(const std::string& utf8) {
@@ -145,19 +139,34 @@ void Type(const std::string& utf8) {
   }
 }
 
-POINT OnScreen(HWND wnd, int x, int y) {
-  POINT p = {x, y};
-  ClientToScreen(wnd, &p);
-  return p;
-}
+void AimKeys(Point p) { Click(p); }  // the window clicked takes the keyboard
 
-POINT CenterOf(HWND wnd) {
-  RECT r;
-  GetWindowRect(wnd, &r);
-  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+Point CursorPos() {
+  POINT p = {};
+  GetCursorPos(&p);
+  return Point{p.x, p.y};
 }
 
 // ---- windows ----------------------------------------------------------------------------
+
+Box ClientBox(Win w) {
+  RECT r = {};
+  POINT origin = {0, 0};
+  GetClientRect(H(w), &r);
+  ClientToScreen(H(w), &origin);
+  return Box{origin.x, origin.y, r.right, r.bottom};
+}
+
+Box WindowBox(Win w) {
+  RECT r = {};
+  GetWindowRect(H(w), &r);
+  return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+bool Exists(Win w) { return IsWindow(H(w)) != 0; }
+bool Visible(Win w) { return IsWindowVisible(H(w)) != 0; }
+
+Box Screen() { return Box{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 std::string ClassOf(HWND wnd) {
   wchar_t buf[256] = {0};
@@ -254,7 +263,7 @@ bool HighlightMenuItem(HWND menuWnd, int index) {
     // With nothing highlighted, Down starts at the first item and Up at the last.
     const int down = at < 0 ? index + 1 : (index - at + n) % n;
     const int up = at < 0 ? n - index : (at - index + n) % n;
-    Key(down <= up ? VK_DOWN : VK_UP);
+    VirtualKey(down <= up ? VK_DOWN : VK_UP);
     SleepMs(30);
   }
   return false;
@@ -301,40 +310,11 @@ Picture Capture(HWND wnd) {
   return pic;
 }
 
-Picture CaptureScreen(RECT r) {
+Picture CaptureScreen(const Box& b) {
   HDC dc = GetDC(nullptr);
-  Picture pic = CopyPixels(dc, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  Picture pic = CopyPixels(dc, b.x, b.y, b.w, b.h);
   ReleaseDC(nullptr, dc);
   return pic;
-}
-
-Picture Picture::Crop(int l, int t, int r, int b) const {
-  Picture part;
-  part.width = std::max(0, r - l);
-  part.height = std::max(0, b - t);
-  part.pixels.reserve(static_cast<size_t>(part.width) * part.height);
-  for (int y = t; y < b; ++y) {
-    for (int x = l; x < r; ++x) part.pixels.push_back(At(x, y));
-  }
-  return part;
-}
-
-bool WritePicture(const Picture& picture, const std::string& path) {
-  if (picture.width <= 0 || picture.height <= 0) return false;
-  LICE_MemBitmap bitmap(picture.width, picture.height);
-  if (!bitmap.GetBits()) return false;
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      bitmap.GetBits()[y * bitmap.GetRowSpan() + x] = picture.At(x, y) | 0xFF000000u;
-    }
-  }
-  return LICE_WritePNG(&bitmap, path.c_str());
-}
-
-std::string Hex(uint32_t rgb) {
-  char buf[16];
-  std::snprintf(buf, sizeof(buf), "#%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
-  return buf;
 }
 
 }  // namespace gui
