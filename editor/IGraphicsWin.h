@@ -78,6 +78,8 @@ class IGraphicsWin : public IGraphics {
   // Bookkeeping of a window that went away: by CloseWindow, or destroyed
   // with the host's window that held it.
   void ForgetWindow();
+  // Drops the entry box's font and state once its window is gone.
+  void ForgetEntry();
   void CloseEntry(bool commit);
   void OnTimerTick();
   void* MessageBoxOwner();

@@ -382,8 +382,7 @@ void IGraphicsWin::CloseWindow() {
   UnregisterLingeringClass();
 }
 
-void IGraphicsWin::ForgetWindow() {
-  // The entry box went with its parent.
+void IGraphicsWin::ForgetEntry() {
   if (mEntryFont) DeleteObject(static_cast<HFONT>(mEntryFont));
   mEntryFont = nullptr;
   mEntryWnd = nullptr;
@@ -391,6 +390,10 @@ void IGraphicsWin::ForgetWindow() {
   mEntryParam = nullptr;
   mEntryPrevProc = nullptr;
   mEntryState = kEntryNone;
+}
+
+void IGraphicsWin::ForgetWindow() {
+  ForgetEntry();  // the entry box went with its parent
   mWnd = nullptr;
   ReleaseMouseCapture();
   ReleaseClass();
@@ -516,13 +519,7 @@ void IGraphicsWin::CloseEntry(bool commit) {
   const bool hadFocus = GetFocus() == entry;
   SetWindowLongPtrW(entry, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mEntryPrevProc));
   DestroyWindow(entry);
-  if (mEntryFont) DeleteObject(static_cast<HFONT>(mEntryFont));
-  mEntryFont = nullptr;
-  mEntryWnd = nullptr;
-  mEntryControl = nullptr;
-  mEntryParam = nullptr;
-  mEntryPrevProc = nullptr;
-  mEntryState = kEntryNone;
+  ForgetEntry();
   // Keys go on reaching the editor (and through it the host).
   if (hadFocus && mWnd) SetFocus(static_cast<HWND>(mWnd));
   if (commit && !hadParam && control) control->OnTextEntered(text.c_str());

@@ -42,6 +42,7 @@ void MidiQueue::DropConsumed() {
 }
 
 bool MidiQueue::Add(const MidiMessage& msg) {
+  if (mBack - mFront >= kMaxPending) return false;
   if (mBack >= mCapacity) {
     if (mFront > 0) {
       DropConsumed();
@@ -49,7 +50,7 @@ bool MidiQueue::Add(const MidiMessage& msg) {
       if (mGrowthStep <= 0) return false;
       const int64_t grown =
           static_cast<int64_t>(mGrowthStep) * (mCapacity / mGrowthStep + 1);
-      if (grown > (1 << 28) || !Reallocate(static_cast<int>(grown))) return false;
+      if (grown > kMaxPending + kMaxGrowthStep || !Reallocate(static_cast<int>(grown))) return false;
     }
   }
 

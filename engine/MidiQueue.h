@@ -18,6 +18,11 @@ class MidiQueue {
   // Upper bound on the growth step, so that an absurd host block size cannot
   // overflow the size arithmetic.
   static constexpr int kMaxGrowthStep = 1 << 22;
+  // Most unread messages the queue holds: one for every sample of the largest
+  // host block. Only a host that sends events and never renders them (a
+  // stalled or suspended instance fed MIDI) reaches it; past it messages are
+  // dropped instead of growing and copying the array without end.
+  static constexpr int kMaxPending = 1 << 20;
 
   MidiQueue();
   ~MidiQueue();
@@ -25,8 +30,8 @@ class MidiQueue {
   MidiQueue& operator=(const MidiQueue&) = delete;
 
   // Sorts msg in after every unread entry whose offset is <= its own. Returns
-  // false only when the array was full and no memory could be had for a
-  // larger one; the message is then dropped.
+  // false when kMaxPending messages are unread, or when the array was full
+  // and no memory could be had for a larger one; the message is then dropped.
   bool Add(const MidiMessage& msg);
 
   // Called at reset with the host's maximum block size: drops consumed

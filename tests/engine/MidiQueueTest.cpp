@@ -205,3 +205,18 @@ TEST(MidiQueue, HugeOffsetsDoNotOverflowTheDueTest) {
   ASSERT_EQ(q.Pending(), 1);
   EXPECT_EQ(q.Entry(0).offset, INT32_MAX - 44);
 }
+
+// A host that sends events and never renders them (a stalled or suspended
+// instance fed MIDI): the queue stops at its bound instead of growing without
+// end, and takes messages again once the render catches up.
+TEST(MidiQueue, UnreadMessagesAreBounded) {
+  MidiQueue q;
+  q.Resize(1 << 20);  // the largest host block: one growth step holds the bound
+  for (int i = 0; i < MidiQueue::kMaxPending; ++i) ASSERT_TRUE(q.Add(Msg(i, 0x90, i & 127, 1)));
+  EXPECT_FALSE(q.Add(Msg(0, 0x80, 1, 0)));
+  EXPECT_EQ(q.Pending(), MidiQueue::kMaxPending);
+  EXPECT_EQ(q.Capacity(), MidiQueue::kMaxPending);
+  EXPECT_EQ(Drain(q, 99).size(), 100u);
+  EXPECT_TRUE(q.Add(Msg(0, 0x80, 1, 0)));
+  EXPECT_EQ(q.Pending(), MidiQueue::kMaxPending - 99);
+}
