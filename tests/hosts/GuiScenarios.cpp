@@ -272,17 +272,11 @@ void RunLibrary(const std::string& path, const std::function<void(Plugin&)>& ext
   // Two instances' editors at once.
   Plugin b = create();
   b.NewHostWindow(60, 60);
-  {
-    const bool ok = b.OpenEditor() && b.EditorWindow() && a.EditorWindow() && Shows(b.EditorWindow(), expected, &why);
-    Check(ok,
-          "a second instance's editor opens next to the first: " + why);
-  }
+  bool ok = b.OpenEditor() && b.EditorWindow() && a.EditorWindow() && Shows(b.EditorWindow(), expected, &why);
+  Check(ok, "a second instance's editor opens next to the first: " + why);
   a.CloseEditor();
-  {
-    const bool ok = held() && b.EditorWindow() && Shows(b.EditorWindow(), expected, &why);
-    Check(ok,
-          "closing one of two editors leaves the other working: " + why);
-  }
+  ok = held() && b.EditorWindow() && Shows(b.EditorWindow(), expected, &why);
+  Check(ok, "closing one of two editors leaves the other working: " + why);
   CheckKeysReachTheHost(Editor{b, b.EditorWindow()}.At(200, 200), "second instance");
   b.CloseEditor();
   Check(!held(), "closing the last editor gives the window layer back");
@@ -306,11 +300,8 @@ void RunLibrary(const std::string& path, const std::function<void(Plugin&)>& ext
   });
   Check(!gui::Exists(host) && !held(), "the host's window destroyed and effEditClose right after it: harmless");
   a.NewHostWindow(10, 10);
-  {
-    const bool ok = a.OpenEditor() && a.EditorWindow() && Shows(a.EditorWindow(), expected, &why);
-    Check(ok,
-          "... and the editor opens again in a new window: " + why);
-  }
+  ok = a.OpenEditor() && a.EditorWindow() && Shows(a.EditorWindow(), expected, &why);
+  Check(ok, "... and the editor opens again in a new window: " + why);
   a.DestroyHostWindow();
   a.Close();
   Check(!held(), "effClose after the host destroyed the window holding the editor is harmless");
@@ -544,6 +535,11 @@ Win OpenSubmenu(Win menu, const PopupMenu& items, int item) {
   std::vector<Win> menus;
   return WaitFor([&] { return (menus = Menus()).size() == 2; }) ? menus[1] : 0;
 }
+void CheckMenu(Win menu, const PopupMenu& items, int highlight, const std::string& what) {
+  std::string why = "(no menu)";
+  const bool ok = menu && MenuShows(menu, items, highlight, &why);
+  Check(ok, what + why);
+}
 bool MenusClose() {
   for (int i = 0; i < 3 && !Menus().empty(); ++i) gui::Press(Key::Escape);
   return WaitFor([&] { return Menus().empty(); });
@@ -611,20 +607,13 @@ void CheckProgramMenu(Editor& ed) {
   const int current = ed.p.Program();
   const std::string name20 = ed.p.ProgramName(20);
   const Win menu = OpenMenuAt(ed.At(number));
-  std::string why;
-  {
-    const bool ok = menu && MenuShows(menu, *items, -1, &why);
-    Check(ok, "a click on the program number opens the program menu: " + why);
-  }
+  CheckMenu(menu, *items, -1, "a click on the program number opens the program menu: ");
   const gui::Box box = menu ? gui::WindowBox(menu) : gui::Box();
   const Point below = ed.At(number.L, number.B);
   Check(box.x == below.x && box.y == below.y, "... below the number, at its left edge");
   const Win last = OpenSubmenu(menu, *items, 3);
-  {
-    const bool ok = last && MenuShows(last, *items->GetItem(3)->submenu, 0, &why);
-    Check(ok,
-          Format("... its items are \"NN: name\", program %d's checked: ", current) + why);
-  }
+  CheckMenu(last, *items->GetItem(3)->submenu, 0,
+            Format("... its items are \"NN: name\", program %d's checked: ", current));
   gui::Press(Key::Left);
   WaitFor([&] { return Menus().size() == 1; });
   Choose(menu, *items, 1, 4);
@@ -667,11 +656,8 @@ void CheckUtilityMenu(Editor& ed, const std::string& picture) {
   const Win menu = OpenUtilityMenu(ed);
   const gui::Box box = menu ? gui::WindowBox(menu) : gui::Box();
   Check(box.x == at.x && box.y == at.y, "a click on MENU opens the utility menu at the click");
-  std::string why, midiWhy, onlineWhy;
-  {
-    const bool ok = menu && MenuShows(menu, *items, -1, &why);
-    Check(ok, "its items, without a copy and without a startup bank: " + why);
-  }
+  std::string midiWhy, onlineWhy;
+  CheckMenu(menu, *items, -1, "its items, without a copy and without a startup bank: ");
   const Win midi = OpenSubmenu(menu, *items, kMidi);
   const bool midiOk = midi && MenuShows(midi, *items->GetItem(kMidi)->submenu, 0, &midiWhy);
   gui::Press(Key::Left);
@@ -686,11 +672,8 @@ void CheckUtilityMenu(Editor& ed, const std::string& picture) {
 
   items = UtilityMenu(ed);
   const Win midiAgain = OpenSubmenu(OpenUtilityMenu(ed), *items, kMidi);
-  {
-    const bool ok = midiAgain && MenuShows(midiAgain, *items->GetItem(kMidi)->submenu, 0, &why);
-    Check(ok,
-          "\"MIDI Thru\" chosen in the MIDI submenu shows its check mark the next time: " + why);
-  }
+  CheckMenu(midiAgain, *items->GetItem(kMidi)->submenu, 0,
+            "\"MIDI Thru\" chosen in the MIDI submenu shows its check mark the next time: ");
   if (!picture.empty()) {
     std::vector<Win> shown = Menus();
     shown.push_back(ed.p.host);
@@ -729,12 +712,9 @@ void CheckNameEntry(Editor& ed) {
     Win box = 0;
     WaitFor([&] { return (box = EntryBox(ed.wnd)) != 0; });
     std::string why;
-    {
-      const bool ok = box && EntryBoxHolds(box, before, &why);
-      Check(ok,
-            std::string("a click on the program name opens the entry box (") + c.how + ") holding \"" + before +
-                "\", selected: " + why);
-    }
+    const bool holds = box && EntryBoxHolds(box, before, &why);
+    Check(holds, std::string("a click on the program name opens the entry box (") + c.how + ") holding \"" + before +
+                     "\", selected: " + why);
     gui::SleepMs(50);
     const size_t mark = Mark();
     gui::Type(c.typed);
@@ -771,11 +751,7 @@ void CheckCopyPaste(Editor& ed, const std::vector<float>& copied) {
   const Picture knob = Look(ed, RectOf("Volume"));
   const std::unique_ptr<PopupMenu> items = UtilityMenu(ed);
   const Win menu = OpenUtilityMenu(ed);
-  std::string why;
-  {
-    const bool ok = menu && MenuShows(menu, *items, -1, &why);
-    Check(ok, "after a copy \"Paste Program\" is enabled: " + why);
-  }
+  CheckMenu(menu, *items, -1, "after a copy \"Paste Program\" is enabled: ");
   Choose(menu, *items, kCmdPasteProgram);
   CheckQuestion(ed, "Paste Program", "Do you really want to overwrite the current program?", true);
   CheckSoon([&] { return ed.p.ProgramName() == name20 && ed.p.Params() == copied; }, [&] {

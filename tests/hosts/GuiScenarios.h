@@ -81,13 +81,15 @@ bool ShowsState(const Editor& ed, const LayoutRect& area, const gui::Picture& be
 // ---- menus, the entry box, dialogs -----------------------------------------------
 std::vector<Win> Menus();  // the open popup menus, the outermost first
 // Whether the open menu shows these items, with this one highlighted (-1:
-// none). Windows reads the items and *why lists them; X11 compares the
-// window with the menu as the window layer draws it.
+// none). Windows reads the items, submenus too, and *why lists them (the
+// highlight is not read); X11 compares the window with the menu as the
+// window layer draws it, one level.
 bool MenuShows(Win menu, const PopupMenu& items, int highlight, std::string* why);
 // Moves the highlight of an open menu showing items to item with the arrow keys.
 bool HighlightMenuItem(Win menu, const PopupMenu& items, int item);
 // The program name's entry box open in the editor (0: none), and whether it
-// holds the text, all selected.
+// holds the text, all selected (Windows reads the edit control; X11 compares
+// the window with the box as the window layer draws it).
 Win EntryBox(Win editor);
 bool EntryBoxHolds(Win box, const std::string& text, std::string* why);
 
