@@ -114,10 +114,6 @@ bool Same(const Picture& a, const Picture& b, std::string* why) {
   return differ == 0;
 }
 
-bool Drawn(const Picture& p) {
-  return !p.Empty() && std::any_of(p.pixels.begin(), p.pixels.end(), [&](uint32_t px) { return px != p.pixels[0]; });
-}
-
 bool WritePicture(const Picture& picture, const std::string& path) {
   if (picture.Empty()) return false;
   LICE_MemBitmap bitmap(picture.width, picture.height);

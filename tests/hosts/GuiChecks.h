@@ -53,8 +53,6 @@ struct Picture {
 // Identical pixels ("identical" in *why); otherwise *why names the first
 // difference and how many pixels differ.
 bool Same(const Picture& a, const Picture& b, std::string* why);
-// More than one colour: something was drawn.
-bool Drawn(const Picture& p);
 bool WritePicture(const Picture& picture, const std::string& path);  // PNG, UTF-8 path
 
 }  // namespace gui

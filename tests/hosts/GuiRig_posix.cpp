@@ -1,28 +1,16 @@
-// quarvi-gui-rig (Linux): the editor met the way a user meets it, as a real
-// X11 window (under Xvfb in the test step), clicked, typed at and looked at.
+// quarvi-gui-rig (Linux): the X11 part of the GUI rig (the scenarios are
+// GuiScenarios.cpp), under Xvfb in the test step.
 //
 //   quarvi-gui-rig LIBRARY.so PICTURES
 //
-// The X11 part of the GUI rig (the scenarios are GuiScenarios.cpp): a small
-// host with its own X connection that makes top-level windows, opens editors
-// in them and calls effEditIdle from its loop; zenity's dialogs found and
-// answered; the pictures a window has to show drawn by the headless window
-// layer (a second instance made in this process and given the library
-// instance's bank). The user plays through XTest on a connection of its own
-// (GuiDriver_posix.*).
-//
-// Part 1 (shared) also checks that no display means no editor, and writes
-// the first editor and its host window (PICTURES-dll.png,
-// PICTURES-host.png). Part 2 links the editor in: a test layout whose every
-// picture is compared with the same layout drawn by the headless editor;
-// drags, wheel, double-click, keys, the entry box, drawn menus, zenity and
-// the drawn fallback box, file dialogs, the idle clock (PICTURES.png), then
-// the shared window services. Part 3 (shared) plays the library's editor
-// (PICTURES-screen.png: a new instance's editor in the host window with the
-// utility menu open, docs/editor/linux-host.png; PICTURES-instrument.png).
-//
-// Each check prints "ok: ..." or "FAILED: ..."; the last line is
-// "N passed, N failed".
+// A host with its own X connection that calls effEditIdle from its loop;
+// zenity found and answered; every picture the headless window layer's
+// drawing of the same state. Its own checks: no display, and a test layout
+// linked in (PICTURES.png), compared picture by picture with the same
+// layout in the headless editor. Pictures: PICTURES-dll.png and
+// PICTURES-host.png (the first editor), PICTURES-screen.png (a new
+// instance with the utility menu open: docs/editor/linux-host.png),
+// PICTURES-instrument.png (the editor after all that).
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -622,16 +610,6 @@ double LastAutomation(const std::vector<std::string>& entries) {
   return v;
 }
 
-bool IsGesture(const std::vector<std::string>& host, int param = 0) {
-  const std::string begin = Format("begin %d", param), end = Format("end %d", param),
-                    automate = Format("automate %d ", param);
-  if (host.size() < 3 || host.front() != begin || host.back() != end) return false;
-  for (size_t i = 1; i + 1 < host.size(); ++i) {
-    if (host[i].compare(0, automate.size(), automate) != 0) return false;
-  }
-  return true;
-}
-
 // The reference picture: the headless editor with the fader at value.
 std::unique_ptr<RigPlug> gMirror;
 gui::Picture LayoutPicture(double value) {
@@ -675,7 +653,8 @@ void RunTestLayout(const std::string& pictures) {
   gui::Drag(a0, a1, 6, false);
   gui::WaitFor([&] { return Logged(mark, "end 0"); });
   std::vector<std::string> host = Since(mark, {"begin", "automate", "end"});
-  Check(IsGesture(host) && std::fabs(LastAutomation(host) - 0.8) < 1e-3,
+  double last = -1.0;
+  Check(IsGesture(mark, 0, &last) && std::fabs(last - 0.8) < 1e-3,
         "a drag of 30 pixels sends begin, automate... and end to the host, ending at 0.800: " + Join(host));
   CheckShows(editor, LayoutPicture(0.8), "the window shows the fader at 0.800 as the headless editor does");
   gui::WritePicture(gui::Capture(editor), pictures + ".png");
@@ -685,11 +664,10 @@ void RunTestLayout(const std::string& pictures) {
   a1 = at(110, fy);
   gui::Drag(a0, a1, 4, true);
   gui::WaitFor([&] { return Logged(mark, "end 0"); });
-  host = Since(mark, {"begin", "automate", "end"});
   const std::vector<std::string> drags = Since(mark, {"drag"});
   bool allShift = !drags.empty();
   for (const std::string& d : drags) allShift = allShift && d == "drag shift";
-  Check(IsGesture(host) && allShift && std::fabs(LastAutomation(host) - 0.76) < 1e-3,
+  Check(IsGesture(mark, 0, &last) && allShift && std::fabs(last - 0.76) < 1e-3,
         "a drag with Shift held moves in fine steps (0.760): " + Join(Since(mark, {"drag", "end", "begin"})));
 
   // The wheel: buttons 4 and 5 one notch each, 6 and 7 (sideways) nothing.
@@ -814,24 +792,19 @@ void RunTestLayout(const std::string& pictures) {
   // Menus, drawn by us: what they show, where, keyboard and mouse.
   const PopupMenu *first = nullptr, *second = nullptr;
   std::unique_ptr<PopupMenu> expected = TestMenu(&first, &second);
+  const Point menuButton = at(280, 35), below = at(kMenuButton.L, kMenuButton.B);
   mark = Mark();
-  ClickIn(editor, 280, 35);
-  std::vector<Win> menus;
-  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
-  const gui::Box mb = menus.empty() ? gui::Box() : gui::ClientBox(menus[0]);
-  const auto below = at(kMenuButton.L, kMenuButton.B);
-  ok = !menus.empty() && Shows(menus[0], MenuPicture(*expected, -1), &why);
-  Check(ok,
-        "the menu shows its items (check mark, grayed item, separator, submenu arrows): " + why);
-  Check(mb.x == below.x && mb.y == below.y, "... at the control's bottom left corner");
+  const Win menu = OpenMenuAt(menuButton);
+  CheckMenu(menu, *expected, -1, "the menu shows its items (check mark, grayed item, separator, submenu arrows): ");
+  const gui::Box mb = gui::ClientBox(menu);
+  Check(menu && mb.x == below.x && mb.y == below.y, "... at the control's bottom left corner");
   for (int i = 0; i < 4; ++i) gui::KeySymbol(XK_Down);  // Alpha, Beta, (separator), First, Second
-  ok = !menus.empty() && Shows(menus[0], MenuPicture(*expected, 4), &why);
-  Check(ok, "Down moves to \"Second\", past the separator: " + why);
+  CheckMenu(menu, *expected, 4, "Down moves to \"Second\", past the separator: ");
   gui::KeySymbol(XK_Right);
+  std::vector<Win> menus;
   gui::WaitFor([&] { return (menus = Menus()).size() == 2; });
-  ok = menus.size() == 2 && Shows(menus[1], MenuPicture(*second, 0), &why);
-  Check(ok,
-        "Right opens the submenu, numbered \"%02d: \", on its first item: " + why);
+  CheckMenu(menus.size() == 2 ? menus[1] : 0, *second, 0,
+            "Right opens the submenu, numbered \"%02d: \", on its first item: ");
   gui::KeySymbol(XK_Left);
   const bool leftCloses = gui::WaitFor([&] { return Menus().size() == 1; });
   gui::KeySymbol(XK_Right);
@@ -843,8 +816,7 @@ void RunTestLayout(const std::string& pictures) {
   Check(gui::WaitFor([&] { return Menus().empty(); }), "the menu is gone");
 
   mark = Mark();
-  ClickIn(editor, 280, 35);
-  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
+  OpenMenuAt(menuButton);
   const auto item = [&](size_t level, int index) {
     const gui::Box b = gui::ClientBox(Menus()[level]);
     const windowviews::MenuLayout l = windowviews::LayoutMenu(level == 0 ? *expected : *first);
@@ -865,13 +837,11 @@ void RunTestLayout(const std::string& pictures) {
             [&] { return "a click on \"Two\" returns the first submenu with position 1: " + Join(Since(mark, {"menu"})); });
 
   mark = Mark();
-  ClickIn(editor, 280, 35);
-  gui::WaitFor([&] { return Menus().size() == 1; });
+  OpenMenuAt(menuButton);
   gui::KeySymbol(XK_Escape);
   Check(gui::WaitFor([&] { return Logged(mark, "menu none"); }), "a menu closed with Escape chooses nothing");
   mark = Mark();
-  ClickIn(editor, 280, 35);
-  gui::WaitFor([&] { return Menus().size() == 1; });
+  OpenMenuAt(menuButton);
   ClickIn(p.host, 400, kRigHeight + kHostMargin / 2);
   Check(gui::WaitFor([&] { return Logged(mark, "menu none") && Menus().empty(); }) && !Logged(mark, "host click"),
         "a click outside closes the menu with no choice (and goes nowhere else)");
@@ -885,11 +855,8 @@ void RunTestLayout(const std::string& pictures) {
   });
   gui::SleepMs(100);
   mark = Mark();
-  ClickIn(editor, 280, 35);
-  gui::WaitFor([&] { return (menus = Menus()).size() == 1; });
-  gui::KeySymbol(XK_Down);
-  gui::KeySymbol(XK_Down);
-  gui::KeySymbol(XK_Down);
+  OpenMenuAt(at(280, 35));
+  for (int i = 0; i < 3; ++i) gui::KeySymbol(XK_Down);
   gui::KeySymbol(XK_Right);
   gui::WaitFor([&] { return (menus = Menus()).size() == 2; });
   bool onScreen = menus.size() == 2;
@@ -909,18 +876,11 @@ void RunTestLayout(const std::string& pictures) {
 
   // A message box in zenity, transient for the host's window; the editor
   // keeps painting while it is open.
-  const struct {
-    KeySym key;
-    const char* logged;
-  } answers[] = {{XK_Return, "answer 6"}, {XK_Escape, "answer 7"}};
   const gui::Picture atHalf = LayoutPicture(0.5);
-  for (const auto& a : answers) {
+  for (bool yes : {true, false}) {
     mark = Mark();
     ClickIn(editor, 60, 85);
-    const Window z = WaitForZenity("Quarvi");
-    Check(z && gui::TransientFor(z) == p.host, "the question opens in zenity, transient for the host's window");
-    if (!z) continue;
-    if (a.key == XK_Return) {
+    if (yes && WaitForZenity("Quarvi")) {
       // Scribbled over and exposed, the editor paints itself again.
       GC gc = XCreateGC(gui::Dpy(), editor, 0, nullptr);
       XSetForeground(gui::Dpy(), gc, 0xff00ff);
@@ -929,9 +889,9 @@ void RunTestLayout(const std::string& pictures) {
       XClearArea(gui::Dpy(), editor, 0, 0, 0, 0, True);
       CheckShows(editor, atHalf, "while the dialog is open the editor still repaints itself");
     }
-    gui::Focus(z);
-    gui::KeySymbol(a.key);
-    CheckSoon([&] { return Logged(mark, a.logged); },
+    const Question q = Answer("Quarvi", yes);
+    Check(q.shown && q.owner == p.host, "the question opens in zenity, transient for the host's window");
+    CheckSoon([&] { return Logged(mark, yes ? "answer 6" : "answer 7"); },
               [&] { return std::string("its answer comes back: ") + Join(Since(mark, {"answer"})); }, 5000);
   }
 

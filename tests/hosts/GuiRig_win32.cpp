@@ -1,24 +1,13 @@
-// quarvi-gui-rig: the editor met the way a user meets it, as a real window
-// (under wine and Xvfb in the test step), clicked, typed at and looked at.
+// quarvi-gui-rig: the Windows part of the GUI rig (the scenarios are
+// GuiScenarios.cpp), under wine and Xvfb in the test step.
 //
 //   quarvi-gui-rig PLUGIN.dll PICTURES
 //
-// The Windows part of the GUI rig (the scenarios are GuiScenarios.cpp): a
-// small host that pumps messages and calls effEditIdle from its own timer,
-// which keeps running inside modal loops; popup menus and dialogs found,
-// read and answered; pictures of windows and of the screen. The user plays
-// through SendInput (GuiDriver_win32.*), so capture and focus are
-// exercised, not just handlers.
-//
-// Part 1 and part 2 (shared): the library's editor opened, closed and worked
-// by hand; pictures of the editor after all that (PICTURES-dll.png) and of
-// the utility menu open over it (PICTURES-menu.png). Part 3: the window
-// services the editor does not use, on an editor without controls linked
-// into this program, and the message box's owner once the host's window is
-// gone.
-//
-// Each check prints "ok: ..." or "FAILED: ..."; the last line is
-// "N passed, N failed".
+// A host that pumps messages and calls effEditIdle from its own timer,
+// which keeps running inside modal loops; menus and dialogs read and
+// answered. Its own checks: the message box's owner once the host's window
+// is gone. Pictures: PICTURES-menu.png (the utility menu over the editor),
+// PICTURES-dll.png (the editor after all that).
 
 #include <windows.h>
 

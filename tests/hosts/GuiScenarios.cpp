@@ -14,17 +14,7 @@
 
 namespace rig {
 
-using gui::Check;
-using gui::CheckSoon;
-using gui::Format;
-using gui::Join;
-using gui::Key;
-using gui::Logged;
-using gui::Mark;
-using gui::Picture;
-using gui::Point;
-using gui::Since;
-using gui::WaitFor;
+using namespace gui;  // NOLINT: the checks and the hands are this file's words
 
 namespace {
 std::vector<AEffect*> gIdling;  // the host thread's: the editors its idle call goes to
@@ -193,6 +183,30 @@ void CheckKeysReachTheHost(Point at, const std::string& what) {
             [&] { return what + ": F1 reaches the host window " + Join(Since(mark)); });
 }
 
+Win OpenMenuAt(Point at) {
+  gui::Click(at);
+  std::vector<Win> menus;
+  WaitFor([&] { return (menus = Menus()).size() == 1; });
+  return menus.empty() ? 0 : menus[0];
+}
+
+void CheckMenu(Win menu, const PopupMenu& items, int highlight, const std::string& what) {
+  std::string why = "(no menu)";
+  const bool ok = menu && MenuShows(menu, items, highlight, &why);
+  Check(ok, what + why);
+}
+
+bool IsGesture(size_t mark, int index, double* last) {
+  const std::string begin = Format("begin %d", index), end = Format("end %d", index),
+                    automate = Format("automate %d ", index);
+  const std::vector<std::string> seen = Since(mark, {begin, end, automate});
+  if (seen.size() < 2 || seen.front() != begin || seen.back() != end) return false;
+  for (size_t i = 1; i + 1 < seen.size(); ++i) {
+    if (seen[i].compare(0, automate.size(), automate) != 0) return false;
+    if (last) *last = std::atof(seen[i].c_str() + automate.size());
+  }
+  return true;
+}
 // ---- part 1: the plug-in library through its entry point -----------------------------------
 
 void RunLibrary(const std::string& path, const std::function<void(Plugin&)>& extra, const std::string& opened) {
@@ -331,19 +345,6 @@ LayoutRect RectOf(const char* param) {
   return LayoutRect{0, 0, 0, 0};
 }
 
-// The parameter gesture the host saw since mark: begin, automation, end of
-// one parameter, in order; the last automated value in *last.
-bool IsGesture(size_t mark, int index, double* last = nullptr) {
-  const std::string begin = Format("begin %d", index), end = Format("end %d", index),
-                    automate = Format("automate %d ", index);
-  const std::vector<std::string> seen = Since(mark, {begin, end, automate});
-  if (seen.size() < 2 || seen.front() != begin || seen.back() != end) return false;
-  for (size_t i = 1; i + 1 < seen.size(); ++i) {
-    if (seen[i].compare(0, automate.size(), automate) != 0) return false;
-    if (last) *last = std::atof(seen[i].c_str() + automate.size());
-  }
-  return true;
-}
 std::string GestureText(size_t mark, int index) {
   return Join(Since(mark, {Format("begin %d", index), Format("end %d", index), Format("automate %d ", index)}));
 }
@@ -521,24 +522,12 @@ void CheckButton(Editor& ed) {
 
 // ---- menus ----
 
-// Opens a popup menu with a click at a point; returns its window.
-Win OpenMenuAt(Point at) {
-  gui::Click(at);
-  std::vector<Win> menus;
-  WaitFor([&] { return (menus = Menus()).size() == 1; });
-  return menus.empty() ? 0 : menus[0];
-}
 // Opens the submenu of item of the open menu; returns its window.
 Win OpenSubmenu(Win menu, const PopupMenu& items, int item) {
   if (!menu || !HighlightMenuItem(menu, items, item)) return 0;
   gui::Press(Key::Right);
   std::vector<Win> menus;
   return WaitFor([&] { return (menus = Menus()).size() == 2; }) ? menus[1] : 0;
-}
-void CheckMenu(Win menu, const PopupMenu& items, int highlight, const std::string& what) {
-  std::string why = "(no menu)";
-  const bool ok = menu && MenuShows(menu, items, highlight, &why);
-  Check(ok, what + why);
 }
 bool MenusClose() {
   for (int i = 0; i < 3 && !Menus().empty(); ++i) gui::Press(Key::Escape);

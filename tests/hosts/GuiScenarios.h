@@ -175,6 +175,13 @@ gui::Picture ScreenAround(const std::vector<Win>& windows, int margin);
 // The keys a user presses on the editor: 'q' (a letter the core maps, but
 // no control handles) and F1 (no mapping at all) both reach the host.
 void CheckKeysReachTheHost(gui::Point at, const std::string& what);
+// The parameter gesture the host saw since mark: begin, automation, end of
+// one parameter, in order; the last automated value in *last.
+bool IsGesture(size_t mark, int index, double* last = nullptr);
+// Opens a popup menu with a click at a point; returns its window (0: none).
+Win OpenMenuAt(gui::Point at);
+// Checks that the menu shows the items (MenuShows); the reason follows what.
+void CheckMenu(Win menu, const PopupMenu& items, int highlight, const std::string& what);
 // Writes the picture as a PNG: a check.
 void KeepPicture(const gui::Picture& picture, const std::string& path, const std::string& what);
 
