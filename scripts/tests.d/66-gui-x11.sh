@@ -12,7 +12,8 @@
 # Each tree's rig checks count here one by one. Kept under build/gui/:
 # <tree>-x11.png (the test layout after a drag), <tree>-x11-dll.png (the
 # library's editor), <tree>-x11-host.png (it in the host's window),
-# <tree>-x11-instrument.png, <tree>-x11-menu.png and <tree>-x11-rig.log.
+# <tree>-x11-instrument.png (the editor after all that), <tree>-x11-screen.png
+# (a new instance with the utility menu open) and <tree>-x11-rig.log.
 source "$(dirname "$0")/../lib/testlib.sh"
 
 passed=0

@@ -14,7 +14,7 @@
 
 namespace rig {
 
-using namespace gui;  // NOLINT: the checks and the hands are this file's words
+using namespace gui;  // the checks and the user's hands
 
 namespace {
 std::vector<AEffect*> gIdling;  // the host thread's: the editors its idle call goes to
