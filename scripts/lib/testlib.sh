@@ -50,6 +50,38 @@ quarvi_wine_end() {
   fi
 }
 
+# A private Xvfb display on the first free number from $1 to $2 (1280x800,
+# 24 bits, no TCP): exports DISPLAY and XVFB_PID, or returns 1 when every
+# number is taken. Ready when the server's lock file names it and its socket
+# exists; a server that lost the display to another one is stopped and the
+# next number tried. quarvi_xvfb_stop ends it.
+XVFB_PID=""
+quarvi_xvfb_start() {
+  local n i
+  for n in $(seq "$1" "$2"); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for i in $(seq 100); do
+      if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$XVFB_PID" ] && [ -S "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    quarvi_xvfb_stop
+  done
+  return 1
+}
+quarvi_xvfb_stop() {
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+  fi
+  XVFB_PID=""
+}
+
 # Runs a GoogleTest program once (under wine for .exe files), all its tests
 # in one process, and judges the run by GoogleTest's own summary: a program
 # that prints none (crashed, or a 32-bit program without wine32, which exits

@@ -42,40 +42,14 @@ for tool in Xvfb zenity; do
 done
 
 # ---- the display -----------------------------------------------------------------
-XVFB_PID=""
 TMP=$(mktemp -d)
-start_xvfb() {
-  local n i
-  for n in $(seq 80 99); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    # Ready when its lock file names it and its socket exists; gone when
-    # another server took the display first.
-    for i in $(seq 100); do
-      if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$XVFB_PID" ] && [ -S "/tmp/.X11-unix/X$n" ]; then
-        export DISPLAY=":$n"
-        return 0
-      fi
-      kill -0 "$XVFB_PID" 2>/dev/null || break
-      sleep 0.05
-    done
-    kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
-    XVFB_PID=""
-  done
-  return 1
-}
 cleanup() {
-  if [ -n "$XVFB_PID" ]; then
-    kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
-  fi
+  quarvi_xvfb_stop
   rm -rf "$TMP"
 }
 trap cleanup EXIT
 
-if ! start_xvfb; then
+if ! quarvi_xvfb_start 80 99; then
   echo "FAILED: no free X display between :80 and :99 for Xvfb"
   quarvi_result "$passed" $((failed + 1))
 fi
