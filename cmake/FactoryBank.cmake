@@ -71,25 +71,11 @@ else()
   target_include_directories(quarvi_factory_bank PRIVATE ${CMAKE_SOURCE_DIR}/framework)
 endif()
 
-# Every executable or library of this directory that links quarvi_core gets
-# the bank; the unit tests also get the bank-source parser. Runs after the
-# whole directory is read, whatever the include order of the build fragments.
+# Every executable or library that links quarvi_core gets the bank; the unit
+# tests also get the bank-source parser. Both run after the whole directory is
+# read, whatever the include order of the build fragments.
 function(quarvi_attach_factory_bank)
-  get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR} PROPERTY BUILDSYSTEM_TARGETS)
-  foreach(t ${targets})
-    get_target_property(type ${t} TYPE)
-    if(NOT type MATCHES "^(EXECUTABLE|SHARED_LIBRARY|MODULE_LIBRARY)$")
-      continue()
-    endif()
-    get_target_property(libs ${t} LINK_LIBRARIES)
-    if(NOT libs)
-      continue()
-    endif()
-    # Matches plain and generator-expression (whole-archive) links alike.
-    if(libs MATCHES "(^|[;,])quarvi_core(>|;|$)" AND NOT "quarvi_factory_bank" IN_LIST libs)
-      target_link_libraries(${t} PRIVATE quarvi_factory_bank)
-    endif()
-  endforeach()
+  quarvi_link_into_core_users(quarvi_factory_bank)
   if(TARGET quarvi_tests)
     target_link_libraries(quarvi_tests PRIVATE quarvi_bankgen)
     target_compile_definitions(quarvi_tests PRIVATE QUARVI_FACTORY_BANK_SOURCE="${QUARVI_BANK_SOURCE}")
