@@ -1,6 +1,8 @@
 #pragma once
 // A plug-in and a control that record what the graphics core asks of them,
 // for the editor tests.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -49,5 +51,22 @@ class RecordingControl : public IControl {
   std::vector<std::string> events;
   void (*onDraw)(RecordingControl*) = nullptr;
 };
+
+// A window layer without a window (closed, or no display): the file and
+// colour questions leave their answers as they were and a menu chooses
+// nothing.
+inline void ExpectClosedWindowQuestionsAnswerNothing(IGraphics& g, const std::string& folder) {
+  std::string name = "Bank.fxb", asked = folder;
+  g.AskForFile(&name, kFileOpen, &asked, "fxb");
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(asked, folder);
+  Color c(255, 1, 2, 3);
+  EXPECT_FALSE(g.AskForColor(&c, "Colour"));
+  EXPECT_EQ(c, Color(255, 1, 2, 3));
+  PopupMenu menu;
+  menu.AddItem("One");
+  EXPECT_EQ(g.ShowPopupMenu(&menu, Rect(0, 0, 10, 10)), nullptr);
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+}
 
 }  // namespace editor_test

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "../framework/TestPlug.h"
+#include "EditorTestSupport.h"
 #include "IGraphicsWin.h"
 
 namespace {
@@ -26,17 +27,7 @@ TEST(IGraphicsWin, WithoutAWindowQuestionsAnswerNothingAndBadParentsRegisterNoth
   g.CloseWindow();  // harmless when closed
   EXPECT_FALSE(g.IsWindowOpen());
 
-  std::string name = "Bank.fxb", folder = "C:\\banks\\";
-  g.AskForFile(&name, kFileOpen, &folder, "fxb");
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(folder, "C:\\banks\\");
-  Color c(255, 1, 2, 3);
-  EXPECT_FALSE(g.AskForColor(&c, "Colour"));
-  EXPECT_EQ(c, Color(255, 1, 2, 3));
-  PopupMenu menu;
-  menu.AddItem("One");
-  EXPECT_EQ(g.ShowPopupMenu(&menu, Rect(0, 0, 10, 10)), nullptr);
-  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  editor_test::ExpectClosedWindowQuestionsAnswerNothing(g, "C:\\banks\\");
 }
 
 }  // namespace

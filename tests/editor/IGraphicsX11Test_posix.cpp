@@ -8,28 +8,11 @@
 #include <string>
 
 #include "../framework/TestPlug.h"
+#include "../framework/platform/ScopedEnv_posix.h"
+#include "EditorTestSupport.h"
 #include "IGraphicsX11.h"
 
 namespace {
-
-// Sets an environment variable for the test's length.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : mName(name) {
-    const char* old = getenv(name);
-    mHad = old != nullptr;
-    if (mHad) mOld = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (mHad) setenv(mName.c_str(), mOld.c_str(), 1);
-    else unsetenv(mName.c_str());
-  }
-
- private:
-  std::string mName, mOld;
-  bool mHad = false;
-};
 
 TEST(IGraphicsX11, WithoutADisplayNothingOpensAndQuestionsAnswerNothing) {
   ScopedEnv display("DISPLAY", ":199");  // no server there
@@ -47,17 +30,7 @@ TEST(IGraphicsX11, WithoutADisplayNothingOpensAndQuestionsAnswerNothing) {
   g.CloseWindow();  // harmless when closed
   g.IdleHook();
 
-  std::string name = "Bank.fxb", folder = "/banks/";
-  g.AskForFile(&name, kFileOpen, &folder, "fxb");
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(folder, "/banks/");
-  Color c(255, 1, 2, 3);
-  EXPECT_FALSE(g.AskForColor(&c, "Colour"));
-  EXPECT_EQ(c, Color(255, 1, 2, 3));
-  PopupMenu menu;
-  menu.AddItem("One");
-  EXPECT_EQ(g.ShowPopupMenu(&menu, Rect(0, 0, 10, 10)), nullptr);
-  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  editor_test::ExpectClosedWindowQuestionsAnswerNothing(g, "/banks/");
   // Without a window or a dialog program a question is dismissed.
   EXPECT_EQ(g.ShowMessageBox("Sure?", "Q", MB_TYPE_YESNO), MB_RESULT_NO);
   EXPECT_EQ(g.ShowMessageBox("Done.", "Q", MB_TYPE_OK), MB_RESULT_OK);

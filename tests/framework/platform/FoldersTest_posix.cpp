@@ -10,36 +10,11 @@
 #include <string>
 
 #include "../../instrument/ConfigTestSupport.h"
+#include "ScopedEnv_posix.h"
 
 namespace {
 
 using namespace cfgtest;
-
-// Sets an environment variable for the test's duration.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : mName(name) {
-    const char* old = getenv(name);
-    mHad = old != nullptr;
-    if (old) mOld = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (mHad) {
-      setenv(mName.c_str(), mOld.c_str(), 1);
-    } else {
-      unsetenv(mName.c_str());
-    }
-  }
-
- private:
-  std::string mName, mOld;
-  bool mHad = false;
-};
 
 class UserFolders : public ::testing::Test {
  protected:
